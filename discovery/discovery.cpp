@@ -1,0 +1,207 @@
+// Finds Excel through the ".xls" association and the folder it loads add-ins from.
+#include "discovery.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+char ExcelPath[PathCapacity];
+
+const DWORD PartCapacity = 256;
+
+bool split_path(const char *path, char *drive, char *directory)
+{
+    size_t start = 0;
+    drive[0] = '\0';
+    if (path[0] != '\0' && path[1] == ':') {
+        drive[0] = path[0];
+        drive[1] = ':';
+        drive[2] = '\0';
+        start = 2;
+    }
+
+    size_t end = start; // one past the last separator
+    for (size_t i = start; path[i] != '\0'; i++) {
+        if (IsDBCSLeadByte((BYTE)path[i]) && path[i + 1] != '\0') {
+            i++;
+        } else if (path[i] == '\\' || path[i] == '/') {
+            end = i + 1;
+        }
+    }
+
+    size_t length = end - start;
+    if (length >= PartCapacity)
+        return false;
+    memcpy(directory, path + start, length);
+    directory[length] = '\0';
+    return true;
+}
+
+DiscoveryStatus source_folder(char *SourceFolder)
+{
+    char path[PathCapacity];
+    DWORD length = GetModuleFileNameA(NULL, path, PathCapacity);
+    // A full buffer means Windows cut the path short.
+    if (length == 0 || length >= PathCapacity)
+        return PathTooLong;
+
+    char drive[3];
+    char directory[PartCapacity];
+    if (!split_path(path, drive, directory))
+        return PathTooLong;
+    SourceFolder[0] = '\0';
+    if (!append_text(SourceFolder, PathCapacity, drive) ||
+        !append_text(SourceFolder, PathCapacity, directory))
+        return PathTooLong;
+    return Found;
+}
+
+DiscoveryStatus locate_excel()
+{
+    HKEY key;
+    char association[AssociationCapacity];
+
+    if (RegOpenKeyA(HKEY_CLASSES_ROOT, ".xls", &key) != ERROR_SUCCESS)
+        return AssociationKeyMissing;
+    LONG result = read_reg_value(key, NULL, association, AssociationCapacity);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS)
+        return AssociationUnreadable;
+    if (association[0] == '\0')
+        return AssociationEmpty;
+
+    if (!append_text(association, AssociationCapacity, "\\shell\\open\\command"))
+        return PathTooLong;
+    if (RegOpenKeyA(HKEY_CLASSES_ROOT, association, &key) != ERROR_SUCCESS)
+        return OpenCommandMissing;
+    result = read_reg_default(key, ExcelPath, PathCapacity);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS)
+        return OpenCommandUnreadable;
+    return Found;
+}
+
+void clean_excel_command()
+{
+    if (ExcelPath[0] == '"') {
+        char scratch[PathCapacity];
+        memcpy(scratch, ExcelPath + 1, PathCapacity - 1);
+        scratch[PathCapacity - 1] = '\0';
+        memcpy(ExcelPath, scratch, PathCapacity);
+    }
+
+    char *quote = strchr(ExcelPath, '"');
+    if (quote != NULL)
+        *quote = '\0';
+
+    CharLowerBuffA(ExcelPath, (DWORD)strlen(ExcelPath));
+
+    // Whatever follows the executable's name is a switch.
+    char *extension = strstr(ExcelPath, ".exe");
+    if (extension != NULL)
+        extension[4] = '\0';
+}
+
+DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion)
+{
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(ExcelPath, &handle);
+    if (size == 0)
+        return VersionUnavailable;
+
+    // Kept until the process ends, as the fixed record points into it.
+    void *block = malloc(size);
+    if (block == NULL)
+        return VersionUnavailable;
+    if (!GetFileVersionInfoA(ExcelPath, handle, size, block))
+        return VersionUnavailable;
+
+    VS_FIXEDFILEINFO *info = NULL;
+    UINT length = 0;
+    if (!VerQueryValueA(block, "\\", (void **)&info, &length) || info == NULL ||
+        length < sizeof(VS_FIXEDFILEINFO))
+        return VersionUnavailable;
+
+    *ExcelMajorVersion = (int)(info->dwFileVersionMS >> 16);
+    return Found;
+}
+
+typedef BOOL(WINAPI *SpecialFolderFunction)(HWND, LPSTR, int, BOOL);
+
+static DiscoveryStatus resolve_application_data_folder(int ExcelMajorVersion, char *AddinFolder)
+{
+    HMODULE shell;
+    FARPROC function = find_function("shell32.dll", "SHGetSpecialFolderPathA", &shell);
+    if (function == NULL)
+        return SpecialFolderServiceMissing;
+    SpecialFolderFunction get_special_folder =
+        reinterpret_cast<SpecialFolderFunction>(reinterpret_cast<void *>(function));
+
+    AddinFolder[0] = '\0';
+    BOOL obtained = get_special_folder(NULL, AddinFolder, CSIDL_APPDATA, FALSE);
+    FreeLibrary(shell);
+    // Without it the folder would begin with "\Microsoft\": the root of the current drive.
+    if (!obtained || AddinFolder[0] == '\0')
+        return SpecialFolderServiceMissing;
+    if (!append_text(AddinFolder, PathCapacity, "\\Microsoft\\"))
+        return PathTooLong;
+
+    char key_name[64];
+    snprintf(key_name, sizeof key_name, "Software\\Microsoft\\Office\\%d.0\\Common\\General",
+             ExcelMajorVersion);
+    char subfolder[PathCapacity];
+    HKEY key;
+    bool have_subfolder = false;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, key_name, &key) == ERROR_SUCCESS) {
+        have_subfolder = read_reg_value(key, "AddIns", subfolder, PathCapacity) == ERROR_SUCCESS;
+        RegCloseKey(key);
+    }
+    if (!have_subfolder)
+        strcpy(subfolder, "AddIns");
+    if (!append_text(AddinFolder, PathCapacity, subfolder))
+        return PathTooLong;
+    return Found;
+}
+
+static DiscoveryStatus resolve_excel97_folder(int ExcelMajorVersion, char *AddinFolder)
+{
+    char key_name[64];
+    snprintf(key_name, sizeof key_name, "Software\\Microsoft\\Office\\%d.0\\Excel\\Microsoft Excel",
+             ExcelMajorVersion);
+    HKEY key;
+    bool have_path = false;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, key_name, &key) == ERROR_SUCCESS) {
+        have_path = read_reg_value(key, "AddIn Path", AddinFolder, PathCapacity) == ERROR_SUCCESS;
+        RegCloseKey(key);
+    }
+    if (have_path) {
+        // The value may list several folders; the first is the one used.
+        char *separator = strchr(AddinFolder, ';');
+        if (separator != NULL)
+            *separator = '\0';
+        return Found;
+    }
+
+    char drive[3];
+    char directory[PartCapacity];
+    if (!split_path(ExcelPath, drive, directory))
+        return PathTooLong;
+    AddinFolder[0] = '\0';
+    if (!append_text(AddinFolder, PathCapacity, drive) ||
+        !append_text(AddinFolder, PathCapacity, directory) ||
+        !append_text(AddinFolder, PathCapacity, "Library"))
+        return PathTooLong;
+    return Found;
+}
+
+DiscoveryStatus resolve_addin_folder(int ExcelMajorVersion, char *AddinFolder)
+{
+    DiscoveryStatus status = ExcelMajorVersion >= FirstApplicationDataVersion
+                                 ? resolve_application_data_folder(ExcelMajorVersion, AddinFolder)
+                                 : resolve_excel97_folder(ExcelMajorVersion, AddinFolder);
+    if (status != Found)
+        return status;
+    if (!append_text(AddinFolder, PathCapacity, "\\"))
+        return PathTooLong;
+    return Found;
+}

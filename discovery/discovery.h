@@ -1,0 +1,43 @@
+// Finds Excel through the ".xls" association and the folder it loads add-ins from.
+#pragma once
+
+#include "../platform/platform.h"
+
+// Where discovery stopped. PathTooLong: a joined path or text would not fit its buffer.
+enum DiscoveryStatus {
+    Found,
+    AssociationKeyMissing,
+    AssociationUnreadable,
+    AssociationEmpty,
+    OpenCommandMissing,
+    OpenCommandUnreadable,
+    VersionUnavailable,
+    SpecialFolderServiceMissing,
+    PathTooLong
+};
+
+// Below this major version Excel keeps add-ins in the registry's "AddIn Path" or Library.
+const int FirstApplicationDataVersion = 9;
+
+// The open command of the association, then the cleaned, lower-cased path of EXCEL.EXE.
+// Process-wide: the installer's dialog writes into it.
+extern char ExcelPath[PathCapacity];
+
+// Drive and directory of the running program, ending with a backslash.
+DiscoveryStatus source_folder(char *SourceFolder);
+
+// Fills ExcelPath with the raw open command of the ".xls" association.
+DiscoveryStatus locate_excel();
+
+// Turns ExcelPath into the executable's lower-cased path, in place.
+void clean_excel_command();
+
+DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion);
+
+// AddinFolder always ends with a backslash when Found comes back.
+DiscoveryStatus resolve_addin_folder(int ExcelMajorVersion, char *AddinFolder);
+
+// Drive ("C:" or empty, 3 bytes) and directory (up to and including the last separator,
+// 256 bytes) of a path; a double-byte character's second byte is never a separator.
+// False when the directory would not fit.
+bool split_path(const char *path, char *drive, char *directory);

@@ -1,0 +1,71 @@
+// The few Windows helpers that the raw calls need: bounded text joins and terminated registry reads.
+#include "platform.h"
+
+#include <string.h>
+
+const char SetupCaption[] = "Kavor Interface Add-In Setup";
+
+bool copy_text(char *buffer, size_t capacity, const char *text)
+{
+    size_t length = strlen(text);
+    if (length >= capacity)
+        return false;
+    memcpy(buffer, text, length + 1);
+    return true;
+}
+
+bool append_text(char *buffer, size_t capacity, const char *text)
+{
+    size_t used = strnlen(buffer, capacity);
+    if (used >= capacity)
+        return false;
+    return copy_text(buffer + used, capacity - used, text);
+}
+
+// The registry hands back the stored bytes as they are: a string may come without its
+// zero, and a binary or DWORD value never has one. Terminate it ourselves, and refuse
+// the value when the terminator has no room.
+static LONG terminate_reg_data(LONG result, char *buffer, DWORD capacity, DWORD size)
+{
+    if (result == ERROR_SUCCESS) {
+        if (size > capacity) {
+            result = ERROR_MORE_DATA;
+        } else if (size > 0 && buffer[size - 1] == '\0') {
+            return ERROR_SUCCESS;
+        } else if (size < capacity) {
+            buffer[size] = '\0';
+            return ERROR_SUCCESS;
+        } else {
+            result = ERROR_MORE_DATA;
+        }
+    }
+    buffer[0] = '\0';
+    return result;
+}
+
+LONG read_reg_value(HKEY key, const char *name, char *buffer, DWORD capacity)
+{
+    DWORD size = capacity;
+    LONG result = RegQueryValueExA(key, name, NULL, NULL, (BYTE *)buffer, &size);
+    return terminate_reg_data(result, buffer, capacity, size);
+}
+
+LONG read_reg_default(HKEY key, char *buffer, DWORD capacity)
+{
+    LONG size = (LONG)capacity;
+    LONG result = RegQueryValueA(key, NULL, buffer, &size);
+    return terminate_reg_data(result, buffer, capacity, (DWORD)size);
+}
+
+FARPROC find_function(const char *module_name, const char *function_name, HMODULE *module)
+{
+    *module = LoadLibraryA(module_name);
+    if (*module == NULL)
+        return NULL;
+    FARPROC function = GetProcAddress(*module, function_name);
+    if (function == NULL) {
+        FreeLibrary(*module);
+        *module = NULL;
+    }
+    return function;
+}

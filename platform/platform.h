@@ -1,0 +1,28 @@
+// The few Windows helpers that the raw calls need: bounded text joins and terminated registry reads.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <stddef.h>
+
+// Caption of every message box of both programs.
+extern const char SetupCaption[];
+
+// Capacities of the fixed buffers, terminator included.
+const DWORD PathCapacity = 260;
+const DWORD AssociationCapacity = 256;
+
+// Copies or appends text only when all of it and the terminator fit; otherwise the
+// buffer is left as it was and false comes back. Nothing is ever cut short.
+bool copy_text(char *buffer, size_t capacity, const char *text);
+bool append_text(char *buffer, size_t capacity, const char *text);
+
+// RegQueryValueExA / RegQueryValueA that always leave a terminated string inside the
+// buffer, whatever the value's type or termination. A value that does not fit whole,
+// terminator included, is a failed read (ERROR_MORE_DATA) and leaves the buffer empty.
+LONG read_reg_value(HKEY key, const char *name, char *buffer, DWORD capacity);
+LONG read_reg_default(HKEY key, char *buffer, DWORD capacity);
+
+// Looks a function up by name in a module loaded at run time; null when either is missing.
+FARPROC find_function(const char *module_name, const char *function_name, HMODULE *module);

@@ -1,0 +1,256 @@
+// What the tests need of Windows: registry set-up, files, launching the programs and
+// reading and answering their windows by automation.
+#include "test_support.h"
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+std::string build_folder()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    *(strrchr(path, '\\') + 1) = '\0';
+    return path;
+}
+
+std::string make_temp_folder(const std::string &label)
+{
+    static int counter = 0;
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder;
+    for (;;) {
+        char name[64];
+        snprintf(name, sizeof name, "kavor-%lu-%d-", GetCurrentProcessId(), ++counter);
+        folder = std::string(temp) + name + label;
+        if (CreateDirectoryA(folder.c_str(), NULL))
+            return folder + "\\";
+    }
+}
+
+void delete_reg_tree(HKEY root, const std::string &key)
+{
+    RegDeleteTreeA(root, key.c_str());
+    RegDeleteKeyA(root, key.c_str());
+}
+
+void write_reg_bytes(HKEY root, const std::string &key, const char *name, DWORD type,
+                     const std::string &bytes)
+{
+    HKEY handle;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(root, key.c_str(), &handle)) << key;
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(handle, name, 0, type, (const BYTE *)bytes.data(),
+                                            (DWORD)bytes.size()))
+        << key;
+    RegCloseKey(handle);
+}
+
+void write_reg_string(HKEY root, const std::string &key, const char *name, const std::string &value)
+{
+    write_reg_bytes(root, key, name, REG_SZ, std::string(value.c_str(), value.size() + 1));
+}
+
+void reset_excel_registry()
+{
+    delete_reg_tree(HKEY_CLASSES_ROOT, ".xls");
+    delete_reg_tree(HKEY_CLASSES_ROOT, "KavorTest.Sheet");
+    delete_reg_tree(HKEY_CURRENT_USER, "Software\\Classes\\.xls");
+    delete_reg_tree(HKEY_CURRENT_USER, "Software\\Microsoft\\Office");
+}
+
+void register_xls_command(const std::string &command)
+{
+    write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, "KavorTest.Sheet");
+    write_reg_string(HKEY_CLASSES_ROOT, "KavorTest.Sheet\\shell\\open\\command", NULL, command);
+}
+
+std::string install_stand_in_excel(const std::string &folder, int major, const char *name)
+{
+    char source[64];
+    if (major == 0)
+        snprintf(source, sizeof source, "stand-in-excel-noversion.exe");
+    else
+        snprintf(source, sizeof source, "stand-in-excel%d.exe", major);
+    std::string path = folder + name;
+    EXPECT_TRUE(CopyFileA((build_folder() + source).c_str(), path.c_str(), FALSE)) << path;
+    register_xls_command("\"" + path + "\" \"%1\"");
+    return path;
+}
+
+std::string application_data_folder()
+{
+    char path[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(NULL, path, CSIDL_APPDATA, FALSE);
+    return path;
+}
+
+void write_file(const std::string &path, const std::string &content, DWORD attributes)
+{
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    FILE *file = fopen(path.c_str(), "wb");
+    ASSERT_TRUE(file != NULL) << path;
+    fwrite(content.data(), 1, content.size(), file);
+    fclose(file);
+    if (attributes != 0) {
+        ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path;
+    }
+}
+
+bool file_exists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string read_file(const std::string &path)
+{
+    std::string content;
+    FILE *file = fopen(path.c_str(), "rb");
+    if (file == NULL)
+        return content;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+        content.append(chunk, got);
+    fclose(file);
+    return content;
+}
+
+std::string wait_for_file_line(const std::string &path, DWORD timeout_ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        std::string content = read_file(path);
+        if (!content.empty() && content.back() == '\n')
+            return content;
+        if (GetTickCount() - start > timeout_ms)
+            return content;
+        Sleep(20);
+    }
+}
+
+Launched::~Launched()
+{
+    if (info.hProcess != NULL) {
+        // A test that failed half-way must not leave its program running.
+        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(info.hProcess, 1);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+}
+
+bool launch(const std::string &exe, Launched &process)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string command = "\"" + exe + "\"";
+    std::string folder = exe.substr(0, exe.rfind('\\') + 1);
+    return CreateProcessA(exe.c_str(), &command[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(),
+                          &startup, &process.info) != 0;
+}
+
+struct WindowSearch {
+    DWORD process_id;
+    HWND found;
+};
+
+static BOOL CALLBACK find_process_window(HWND window, LPARAM parameter)
+{
+    WindowSearch *search = (WindowSearch *)parameter;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->process_id && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static HWND visible_window_of(const Launched &process)
+{
+    WindowSearch search = {process.info.dwProcessId, NULL};
+    EnumWindows(find_process_window, (LPARAM)&search);
+    return search.found;
+}
+
+HWND wait_for_window(const Launched &process, DWORD timeout_ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND window = visible_window_of(process);
+        if (window != NULL)
+            return window;
+        if (GetTickCount() - start > timeout_ms ||
+            WaitForSingleObject(process.info.hProcess, 0) == WAIT_OBJECT_0)
+            return NULL;
+        Sleep(20);
+    }
+}
+
+static BOOL CALLBACK read_child(HWND child, LPARAM parameter)
+{
+    SeenWindow *seen = (SeenWindow *)parameter;
+    if (!IsWindowVisible(child))
+        return TRUE;
+    char class_name[64] = "";
+    GetClassNameA(child, class_name, sizeof class_name);
+    LONG style = GetWindowLongA(child, GWL_STYLE);
+    if (lstrcmpiA(class_name, "Static") == 0) {
+        if ((style & SS_TYPEMASK) == SS_ICON) {
+            if (SendMessageA(child, STM_GETICON, 0, 0) != 0)
+                seen->has_icon = true;
+        } else {
+            char text[2048] = "";
+            GetWindowTextA(child, text, sizeof text);
+            if (strlen(text) > seen->text.size())
+                seen->text = text;
+        }
+    } else if (lstrcmpiA(class_name, "Button") == 0) {
+        seen->buttons.push_back(GetDlgCtrlID(child));
+    }
+    return TRUE;
+}
+
+SeenWindow read_window(HWND window)
+{
+    SeenWindow seen;
+    seen.window = window;
+    char caption[512] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    seen.caption = caption;
+    EnumChildWindows(window, read_child, (LPARAM)&seen);
+    return seen;
+}
+
+void press_button(HWND window, int id)
+{
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 (LPARAM)GetDlgItem(window, id));
+}
+
+bool wait_for_exit(const Launched &process, DWORD timeout_ms)
+{
+    return WaitForSingleObject(process.info.hProcess, timeout_ms) == WAIT_OBJECT_0;
+}
+
+bool runs_silently(const Launched &process, DWORD timeout_ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND window = visible_window_of(process);
+        if (window != NULL) {
+            SeenWindow seen = read_window(window);
+            ADD_FAILURE() << "unexpected window \"" << seen.caption << "\": " << seen.text;
+            return false;
+        }
+        if (WaitForSingleObject(process.info.hProcess, 20) == WAIT_OBJECT_0)
+            return true;
+        if (GetTickCount() - start > timeout_ms) {
+            ADD_FAILURE() << "still running after " << timeout_ms << " ms";
+            return false;
+        }
+    }
+}

@@ -1,0 +1,59 @@
+// What the tests need of Windows: registry set-up, files, launching the programs and
+// reading and answering their windows by automation.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The folder of the test binary, where the build puts the programs and stand-in Excels.
+std::string build_folder();
+// A new empty folder under the prefix's temporary folder, ending with a backslash.
+std::string make_temp_folder(const std::string &label);
+
+// Registry state, written in the throwaway prefix.
+void delete_reg_tree(HKEY root, const std::string &key);
+void write_reg_string(HKEY root, const std::string &key, const char *name, const std::string &value);
+void write_reg_bytes(HKEY root, const std::string &key, const char *name, DWORD type,
+                     const std::string &bytes);
+// Removes every association and Office key that discovery reads.
+void reset_excel_registry();
+// ".xls" -> "KavorTest.Sheet" -> shell\open\command = command.
+void register_xls_command(const std::string &command);
+// Copies the stand-in Excel whose version resource says major (0: none) to folder\name
+// and registers it as the ".xls" handler; gives the executable's path.
+std::string install_stand_in_excel(const std::string &folder, int major,
+                                   const char *name = "EXCEL.EXE");
+std::string application_data_folder();
+
+void write_file(const std::string &path, const std::string &content, DWORD attributes = 0);
+bool file_exists(const std::string &path);
+std::string read_file(const std::string &path);
+// Waits until the file exists and holds at least one full line.
+std::string wait_for_file_line(const std::string &path, DWORD timeout_ms);
+
+// One message box or dialog as a person sees it.
+struct SeenWindow {
+    HWND window = NULL;
+    std::string caption;
+    std::string text;         // the longest static text: a message box's message
+    std::vector<int> buttons; // ids of the visible push buttons, in child order
+    bool has_icon = false;
+};
+
+struct Launched {
+    PROCESS_INFORMATION info = {};
+    ~Launched();
+};
+
+bool launch(const std::string &exe, Launched &process);
+// Waits for a visible top-level window of the process; NULL at the deadline.
+HWND wait_for_window(const Launched &process, DWORD timeout_ms);
+SeenWindow read_window(HWND window);
+// Presses the button with this id the way a click does.
+void press_button(HWND window, int id);
+// Waits for the process to end; false at the deadline.
+bool wait_for_exit(const Launched &process, DWORD timeout_ms);
+// Runs the process to its end, failing the test if it shows any window on the way.
+bool runs_silently(const Launched &process, DWORD timeout_ms);

@@ -1,0 +1,152 @@
+// addin-uninstall as a person meets it: started from its shipment folder, its message
+// read and answered by automation, the add-in folder checked on disk afterwards.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const DWORD Deadline = 30000;
+
+const char ManualRemovalText[] =
+    "The uninstallation script had trouble finding the Add-Ins folder for Microsoft Excel. "
+    "The Kavor Add-In for Excel will not be uninstalled automatically. To delete the Add-In, "
+    "use Explorer to search for KAVORLIB.XLA. If/when found, delete the files KAVORLIB.XLA "
+    "and KAVORLIB.DLL.";
+
+const char *const AddinFiles[] = {"kavorlib.dll", "kavorlib.xla", "kavor.hlp"};
+
+class Uninstaller : public ::testing::Test {
+protected:
+    std::string shipment;
+    std::string office;
+
+    void SetUp() override
+    {
+        reset_excel_registry();
+        shipment = make_temp_folder("shipment");
+        office = make_temp_folder("office");
+        ASSERT_TRUE(CopyFileA((build_folder() + "addin-uninstall.exe").c_str(),
+                              (shipment + "addin-uninstall.exe").c_str(), FALSE));
+        write_file(shipment + "DEL_ADDIN.XLS", "removal workbook");
+    }
+    void TearDown() override { reset_excel_registry(); }
+
+    // The folder Office 2000 and later load add-ins from, with the three files and a stranger.
+    std::string lay_application_data_addins()
+    {
+        std::string microsoft = application_data_folder() + "\\Microsoft\\";
+        CreateDirectoryA(microsoft.c_str(), NULL);
+        std::string folder = microsoft + "AddIns\\";
+        CreateDirectoryA(folder.c_str(), NULL);
+        lay_addin_files(folder);
+        return folder;
+    }
+
+    void lay_addin_files(const std::string &folder)
+    {
+        write_file(folder + "kavorlib.dll", "library", FILE_ATTRIBUTE_READONLY);
+        write_file(folder + "kavorlib.xla", "add-in", FILE_ATTRIBUTE_HIDDEN);
+        write_file(folder + "kavor.hlp", "help", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+        write_file(folder + "other.xla", "someone else's add-in");
+    }
+
+    void expect_addin_files(const std::string &folder, bool present)
+    {
+        for (const char *name : AddinFiles)
+            EXPECT_EQ(present, file_exists(folder + name)) << folder + name;
+        EXPECT_EQ("someone else's add-in", read_file(folder + "other.xla"));
+    }
+
+    void expect_removal_workbook_opened()
+    {
+        EXPECT_EQ(shipment + "DEL_ADDIN.XLS\n", wait_for_file_line(office + "opened.txt", Deadline));
+    }
+
+    std::string program() const { return shipment + "addin-uninstall.exe"; }
+};
+
+TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
+{
+    install_stand_in_excel(office, 16);
+    std::string folder = lay_application_data_addins();
+
+    Launched run;
+    ASSERT_TRUE(launch(program(), run));
+    ASSERT_TRUE(runs_silently(run, Deadline));
+
+    expect_addin_files(folder, false);
+    EXPECT_TRUE(file_exists(folder)) << "the add-in folder itself stays";
+    expect_removal_workbook_opened();
+}
+
+TEST_F(Uninstaller, FilesAlreadyGoneBringNoMessage)
+{
+    install_stand_in_excel(office, 8);
+    std::string folder = make_temp_folder("addin-path");
+    write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel",
+                     "AddIn Path", folder.substr(0, folder.size() - 1) + ";C:\\Elsewhere");
+    lay_addin_files(folder);
+
+    Launched first;
+    ASSERT_TRUE(launch(program(), first));
+    ASSERT_TRUE(runs_silently(first, Deadline));
+    expect_addin_files(folder, false);
+
+    Launched second;
+    ASSERT_TRUE(launch(program(), second));
+    ASSERT_TRUE(runs_silently(second, Deadline));
+    EXPECT_TRUE(file_exists(folder));
+}
+
+TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
+{
+    struct Row {
+        const char *label;
+        int excel; // stand-in Excel version resource, 0 none, -1 not installed
+        void (*arrange)();
+        int answer;
+    } rows[] = {
+        {"no .xls association", -1, [] {}, IDYES},
+        {"empty .xls association", -1,
+         [] { write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, ""); }, IDNO},
+        {"Excel without a version resource", 0, [] {}, IDCANCEL},
+        // 250 bytes of folder leave no room for "kavorlib.dll" in a 260-byte path.
+        {"add-in folder too long to hold a file name", 8,
+         [] {
+             write_reg_string(HKEY_CURRENT_USER,
+                              "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel",
+                              "AddIn Path", "C:\\" + std::string(247, 'p'));
+         },
+         IDYES},
+    };
+    EXPECT_EQ(277u, strlen(ManualRemovalText));
+    std::string folder = lay_application_data_addins();
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        reset_excel_registry();
+        DeleteFileA((office + "opened.txt").c_str());
+        if (row.excel >= 0)
+            install_stand_in_excel(office, row.excel);
+        row.arrange();
+
+        Launched run;
+        ASSERT_TRUE(launch(program(), run));
+        HWND window = wait_for_window(run, Deadline);
+        ASSERT_TRUE(window != NULL) << "no message box";
+        SeenWindow seen = read_window(window);
+        EXPECT_EQ("Kavor Interface Add-In Setup", seen.caption);
+        EXPECT_EQ(ManualRemovalText, seen.text);
+        EXPECT_EQ((std::vector<int>{IDYES, IDNO, IDCANCEL}), seen.buttons);
+        EXPECT_FALSE(seen.has_icon);
+        press_button(window, row.answer);
+        ASSERT_TRUE(wait_for_exit(run, Deadline)) << "still running after the answer";
+
+        expect_addin_files(folder, true);
+        // Without an association the shell has nothing to open the workbook with.
+        if (row.excel >= 0)
+            expect_removal_workbook_opened();
+    }
+}
+
+} // namespace

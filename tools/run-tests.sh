@@ -1,0 +1,13 @@
+#!/bin/bash
+# Runs CTest under Wine in a fresh prefix; expects a display (xvfb-run gives one).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/wine-prefix.sh
+"$WINELOADER" wineboot -i >/dev/null 2>&1
+"$WINESERVER" -w
+# Keep one wineserver for the whole run, so tests do not pay for its start each time.
+"$WINESERVER" -p
+# The first program of a prefix starts Wine's background services, which keep its standard
+# output open; start them here, away from CTest, which would wait for that output to close.
+"$WINELOADER" build/x86_64/kavor-tests.exe --gtest_list_tests >/dev/null 2>&1 </dev/null
+ctest --test-dir build/x86_64 --output-on-failure "$@"

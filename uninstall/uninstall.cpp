@@ -1,0 +1,55 @@
+// addin-uninstall: opens the removal workbook, then deletes the add-in's three files
+// from the folder Excel loads add-ins from, or tells the user how to do it by hand.
+#include "../discovery/discovery.h"
+
+#include <stdio.h>
+
+static const char *const AddinFileSet[] = {"kavorlib.dll", "KAVORLIB.XLA", "kavor.hlp"};
+
+static int show_manual_removal_message()
+{
+    char text[512];
+    snprintf(text, sizeof text,
+             "The uninstallation script had trouble finding the Add-Ins folder for Microsoft "
+             "Excel. The %s Add-In for Excel will not be uninstalled automatically. To delete "
+             "the Add-In, use Explorer to search for %s. If/when found, delete the files %s "
+             "and KAVORLIB.DLL.",
+             "Kavor", "KAVORLIB.XLA", "KAVORLIB.XLA");
+    // Any answer ends the program the same way.
+    return MessageBoxA(NULL, text, SetupCaption, MB_YESNOCANCEL);
+}
+
+int main()
+{
+    char SourceFolder[PathCapacity];
+    if (source_folder(SourceFolder) != Found)
+        return show_manual_removal_message();
+
+    // Excel runs the removal workbook; nothing waits for it, and a missing one is no stop.
+    char workbook[PathCapacity];
+    if (copy_text(workbook, PathCapacity, SourceFolder) &&
+        append_text(workbook, PathCapacity, "DEL_ADDIN.XLS"))
+        ShellExecuteA(NULL, "open", workbook, NULL, NULL, SW_SHOWNORMAL);
+
+    if (locate_excel() != Found)
+        return show_manual_removal_message();
+    clean_excel_command();
+    int ExcelMajorVersion = 0;
+    if (read_excel_major_version(&ExcelMajorVersion) != Found)
+        return show_manual_removal_message();
+    char AddinFolder[PathCapacity];
+    if (resolve_addin_folder(ExcelMajorVersion, AddinFolder) != Found)
+        return show_manual_removal_message();
+
+    int result = 0;
+    for (const char *name : AddinFileSet) {
+        char path[PathCapacity];
+        if (!copy_text(path, PathCapacity, AddinFolder) || !append_text(path, PathCapacity, name))
+            return show_manual_removal_message();
+        // Read-only, hidden and system files refuse deletion until their attributes go.
+        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+            SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE);
+        result = DeleteFileA(path);
+    }
+    return result;
+}
