@@ -223,6 +223,16 @@ TEST_F(Discovery, Excel97AndEarlierUseAddInPathOrLibrary)
     }
 }
 
+TEST_F(Discovery, NoApplicationDataFolderIsAStopNotTheDriveRoot)
+{
+    break_application_data_folder();
+    char AddinFolder[PathCapacity];
+    EXPECT_EQ(SpecialFolderServiceMissing, resolve_addin_folder(16, AddinFolder));
+    // The Excel 97 branch does not need it.
+    strcpy(ExcelPath, "c:\\office\\excel.exe");
+    EXPECT_EQ(Found, resolve_addin_folder(8, AddinFolder));
+}
+
 TEST_F(Discovery, FoldersThatWouldNotFitAreRefusedWhole)
 {
     char AddinFolder[PathCapacity];

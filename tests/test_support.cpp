@@ -53,8 +53,38 @@ void write_reg_string(HKEY root, const std::string &key, const char *name, const
     write_reg_bytes(root, key, name, REG_SZ, std::string(value.c_str(), value.size() + 1));
 }
 
+static const char UserShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// The profile's own "AppData" entry, kept from the first reset so that every later one
+// can put it back after a test broke it.
+static void restore_application_data_folder()
+{
+    static std::string saved;
+    static DWORD saved_type = 0;
+    HKEY key;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, UserShellFolders, &key) != ERROR_SUCCESS)
+        return;
+    if (saved_type == 0) {
+        char value[1024];
+        DWORD size = sizeof value;
+        if (RegQueryValueExA(key, "AppData", NULL, &saved_type, (BYTE *)value, &size) == ERROR_SUCCESS)
+            saved.assign(value, size);
+    } else {
+        RegSetValueExA(key, "AppData", 0, saved_type, (const BYTE *)saved.data(), (DWORD)saved.size());
+    }
+    RegCloseKey(key);
+}
+
+void break_application_data_folder()
+{
+    // Observed under Wine: an empty entry makes SHGetSpecialFolderPathA fail.
+    write_reg_bytes(HKEY_CURRENT_USER, UserShellFolders, "AppData", REG_EXPAND_SZ, std::string(1, '\0'));
+}
+
 void reset_excel_registry()
 {
+    restore_application_data_folder();
     delete_reg_tree(HKEY_CLASSES_ROOT, ".xls");
     delete_reg_tree(HKEY_CLASSES_ROOT, "KavorTest.Sheet");
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Classes\\.xls");

@@ -17,7 +17,9 @@ void delete_reg_tree(HKEY root, const std::string &key);
 void write_reg_string(HKEY root, const std::string &key, const char *name, const std::string &value);
 void write_reg_bytes(HKEY root, const std::string &key, const char *name, DWORD type,
                      const std::string &bytes);
-// Removes every association and Office key that discovery reads.
+// Makes the profile's application-data folder unobtainable until the next reset.
+void break_application_data_folder();
+// Removes every association and Office key that discovery reads, and mends the profile.
 void reset_excel_registry();
 // ".xls" -> "KavorTest.Sheet" -> shell\open\command = command.
 void register_xls_command(const std::string &command);

@@ -119,6 +119,7 @@ TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
                               "AddIn Path", "C:\\" + std::string(247, 'p'));
          },
          IDYES},
+        {"no application-data folder", 16, break_application_data_folder, IDNO},
     };
     EXPECT_EQ(277u, strlen(ManualRemovalText));
     std::string folder = lay_application_data_addins();
