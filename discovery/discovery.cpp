@@ -37,6 +37,18 @@ bool split_path(const char *path, char *drive, char *directory)
     return true;
 }
 
+// Drive and directory of a path, joined into a path buffer; the name and extension go.
+static bool folder_of(const char *path, char *folder)
+{
+    char drive[3];
+    char directory[PartCapacity];
+    if (!split_path(path, drive, directory))
+        return false;
+    folder[0] = '\0';
+    return append_text(folder, PathCapacity, drive) &&
+           append_text(folder, PathCapacity, directory);
+}
+
 DiscoveryStatus source_folder(char *SourceFolder)
 {
     char path[PathCapacity];
@@ -45,15 +57,7 @@ DiscoveryStatus source_folder(char *SourceFolder)
     if (length == 0 || length >= PathCapacity)
         return PathTooLong;
 
-    char drive[3];
-    char directory[PartCapacity];
-    if (!split_path(path, drive, directory))
-        return PathTooLong;
-    SourceFolder[0] = '\0';
-    if (!append_text(SourceFolder, PathCapacity, drive) ||
-        !append_text(SourceFolder, PathCapacity, directory))
-        return PathTooLong;
-    return Found;
+    return folder_of(path, SourceFolder) ? Found : PathTooLong;
 }
 
 DiscoveryStatus locate_excel()
@@ -182,14 +186,7 @@ static DiscoveryStatus resolve_excel97_folder(int ExcelMajorVersion, char *Addin
         return Found;
     }
 
-    char drive[3];
-    char directory[PartCapacity];
-    if (!split_path(ExcelPath, drive, directory))
-        return PathTooLong;
-    AddinFolder[0] = '\0';
-    if (!append_text(AddinFolder, PathCapacity, drive) ||
-        !append_text(AddinFolder, PathCapacity, directory) ||
-        !append_text(AddinFolder, PathCapacity, "Library"))
+    if (!folder_of(ExcelPath, AddinFolder) || !append_text(AddinFolder, PathCapacity, "Library"))
         return PathTooLong;
     return Found;
 }
