@@ -172,11 +172,11 @@ Launched::~Launched()
     }
 }
 
-bool launch(const std::string &exe, Launched &process)
+bool launch(const std::string &exe, Launched &process, const std::string &arguments)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    std::string command = "\"" + exe + "\"";
+    std::string command = "\"" + exe + "\" " + arguments;
     std::string folder = exe.substr(0, exe.rfind('\\') + 1);
     return CreateProcessA(exe.c_str(), &command[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(),
                           &startup, &process.info) != 0;
@@ -184,6 +184,7 @@ bool launch(const std::string &exe, Launched &process)
 
 struct WindowSearch {
     DWORD process_id;
+    const char *caption;
     HWND found;
 };
 
@@ -192,25 +193,29 @@ static BOOL CALLBACK find_process_window(HWND window, LPARAM parameter)
     WindowSearch *search = (WindowSearch *)parameter;
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == search->process_id && IsWindowVisible(window)) {
+    char caption[512] = "";
+    if (search->caption != NULL)
+        GetWindowTextA(window, caption, sizeof caption);
+    if (owner == search->process_id && IsWindowVisible(window) &&
+        (search->caption == NULL || strcmp(caption, search->caption) == 0)) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-static HWND visible_window_of(const Launched &process)
+static HWND visible_window_of(const Launched &process, const char *caption = NULL)
 {
-    WindowSearch search = {process.info.dwProcessId, NULL};
+    WindowSearch search = {process.info.dwProcessId, caption, NULL};
     EnumWindows(find_process_window, (LPARAM)&search);
     return search.found;
 }
 
-HWND wait_for_window(const Launched &process, DWORD timeout_ms)
+HWND wait_for_window(const Launched &process, DWORD timeout_ms, const char *caption)
 {
     DWORD start = GetTickCount();
     for (;;) {
-        HWND window = visible_window_of(process);
+        HWND window = visible_window_of(process, caption);
         if (window != NULL)
             return window;
         if (GetTickCount() - start > timeout_ms ||
@@ -218,6 +223,41 @@ HWND wait_for_window(const Launched &process, DWORD timeout_ms)
             return NULL;
         Sleep(20);
     }
+}
+
+bool wait_for_window_gone(HWND window, DWORD timeout_ms)
+{
+    DWORD start = GetTickCount();
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        if (GetTickCount() - start > timeout_ms)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+std::string control_text(HWND window, int id)
+{
+    char text[1024] = "";
+    GetDlgItemTextA(window, id, text, sizeof text);
+    return text;
+}
+
+static BOOL CALLBACK find_edit_box(HWND child, LPARAM parameter)
+{
+    char class_name[64] = "";
+    GetClassNameA(child, class_name, sizeof class_name);
+    if (lstrcmpiA(class_name, "Edit") != 0 || !IsWindowVisible(child))
+        return TRUE;
+    *(HWND *)parameter = child;
+    return FALSE;
+}
+
+HWND first_edit_box(HWND window)
+{
+    HWND found = NULL;
+    EnumChildWindows(window, find_edit_box, (LPARAM)&found);
+    return found;
 }
 
 static BOOL CALLBACK read_child(HWND child, LPARAM parameter)

@@ -49,10 +49,16 @@ struct Launched {
     ~Launched();
 };
 
-bool launch(const std::string &exe, Launched &process);
-// Waits for a visible top-level window of the process; NULL at the deadline.
-HWND wait_for_window(const Launched &process, DWORD timeout_ms);
+bool launch(const std::string &exe, Launched &process, const std::string &arguments = "");
+// Waits for a visible top-level window of the process (with this caption, when given);
+// NULL at the deadline or when the process ends.
+HWND wait_for_window(const Launched &process, DWORD timeout_ms, const char *caption = NULL);
+bool wait_for_window_gone(HWND window, DWORD timeout_ms);
 SeenWindow read_window(HWND window);
+std::string control_text(HWND window, int id);
+// The first visible edit box of a window, found by class: dialogs of Windows name theirs
+// differently.
+HWND first_edit_box(HWND window);
 // Presses the button with this id the way a click does.
 void press_button(HWND window, int id);
 // Waits for the process to end; false at the deadline.

@@ -1,0 +1,167 @@
+// addin-install: waits until Excel is closed, finds Excel and its add-in folder, copies
+// the add-in's three files there and opens the setup workbook in Excel.
+#include "../discovery/discovery.h"
+#include "where_is_excel.h"
+
+#include <stdio.h>
+#include <string.h>
+
+static const char *const AddinFileSet[] = {"kavorlib.dll", "kavorlib.xla", "kavor.hlp"};
+
+static const char RunningExcelText[] =
+    "The Setup program has detected that Microsoft Excel is running. The Add-In installation "
+    "cannot work properly until you close Excel. If you wish to proceed with the Add-In "
+    "installation, close Excel then click OK. Otherwise click Cancel.";
+static const char VersionQuestionText[] =
+    "The installation script had trouble determining which version of Excel is installed. Do "
+    "you have Office 2000 of a later version of Excel? If so, click Yes. Click No if you have "
+    "Excel 97 or an earlier version, or click Cancel to abort the Add-In installation.";
+static const char NoExcelText[] =
+    " This system does not seem to have Microsoft Excel (required for the Excel Add-In) "
+    "installed. Shutting down.";
+
+static bool ExcelRunning;
+
+static int show_stop(const char *text)
+{
+    return MessageBoxA(NULL, text, SetupCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+static int show_formatted_stop(const char *format, const char *path)
+{
+    char text[512];
+    snprintf(text, sizeof text, format, path);
+    return show_stop(text);
+}
+
+static int show_association_stop(DiscoveryStatus status)
+{
+    const char *reason = "";
+    switch (status) {
+    case AssociationKeyMissing: reason = ".XLS registry entry not found."; break;
+    case AssociationUnreadable: reason = "Unable to open .XLS registry key."; break;
+    case OpenCommandMissing: reason = "No registry entry for opening .XLS files."; break;
+    default: reason = "Invalid registry entry for opening .XLS files."; break;
+    }
+    char text[512];
+    snprintf(text, sizeof text, "%s%s", reason, NoExcelText);
+    return show_stop(text);
+}
+
+static int show_path_too_long(const char *what)
+{
+    return show_formatted_stop("The path of %s is too long for the Setup program. The Add-In "
+                               "installation cannot continue. Shutting down.",
+                               what);
+}
+
+static int show_copy_failure(const char *folder, const char *name, DWORD code)
+{
+    // Large enough for a joined path that did not fit a path buffer.
+    char path[PathCapacity * 2];
+    snprintf(path, sizeof path, "%s%s", folder, name);
+    char text[512];
+    snprintf(text, sizeof text, "CopyFile failed for %s with error code=%d", path, (int)code);
+    return show_stop(text);
+}
+
+static BOOL CALLBACK excel_window_present(HWND window, LPARAM)
+{
+    char title[512];
+    if (GetWindowTextA(window, title, sizeof title) != 0 && strstr(title, "Microsoft Excel") != NULL) {
+        ExcelRunning = true;
+        return FALSE;
+    }
+    // Excel 2013 and later title the main window "Book1 - Excel"; its class is XLMAIN in
+    // every version.
+    char class_name[16];
+    if (GetClassNameA(window, class_name, sizeof class_name) != 0 &&
+        lstrcmpiA(class_name, "XLMAIN") == 0) {
+        ExcelRunning = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static bool running_excel_guard()
+{
+    ExcelRunning = false;
+    EnumWindows(excel_window_present, 0);
+    while (ExcelRunning) {
+        if (MessageBoxA(NULL, RunningExcelText, SetupCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) ==
+            IDCANCEL)
+            return false;
+        ExcelRunning = false;
+        EnumWindows(excel_window_present, 0);
+    }
+    return true;
+}
+
+int main()
+{
+    char SourceFolder[PathCapacity];
+    if (source_folder(SourceFolder) != Found)
+        return show_path_too_long("the Setup program's folder");
+
+    if (!running_excel_guard())
+        return IDCANCEL;
+
+    DiscoveryStatus status = locate_excel();
+    if (status == AssociationEmpty) {
+        INT_PTR answer = DialogBoxParamA(NULL, "EXCELNOTFOUND", NULL, where_is_excel_proc, 0);
+        if (answer == 0)
+            return 0;
+        if (answer == WhereIsExcelPathTooLong)
+            return show_path_too_long("EXCEL.EXE");
+    } else if (status == PathTooLong) {
+        return show_path_too_long("the .XLS registry entry");
+    } else if (status != Found) {
+        return show_association_stop(status);
+    }
+    clean_excel_command();
+
+    int ExcelMajorVersion = 0;
+    if (read_excel_major_version(&ExcelMajorVersion) != Found) {
+        int answer = MessageBoxA(NULL, VersionQuestionText, SetupCaption, MB_YESNOCANCEL);
+        if (answer == IDYES)
+            ExcelMajorVersion = FirstApplicationDataVersion;
+        else if (answer == IDNO)
+            ExcelMajorVersion = 0;
+        else
+            return answer;
+    }
+
+    char AddinFolder[PathCapacity];
+    status = resolve_addin_folder(ExcelMajorVersion, AddinFolder);
+    if (status == SpecialFolderServiceMissing)
+        return show_stop("Unable to find Application Data folder, quitting.");
+    if (status != Found)
+        return show_path_too_long("the Add-In folder for Excel");
+
+    // Only the last level is created: Excel made the ones above it.
+    if (!CreateDirectoryA(AddinFolder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return show_formatted_stop("Failed to create the folder %s", AddinFolder);
+
+    for (const char *name : AddinFileSet) {
+        char source[PathCapacity];
+        char destination[PathCapacity];
+        if (!copy_text(source, PathCapacity, SourceFolder) || !append_text(source, PathCapacity, name))
+            return show_copy_failure(SourceFolder, name, ERROR_FILENAME_EXCED_RANGE);
+        if (!copy_text(destination, PathCapacity, AddinFolder) ||
+            !append_text(destination, PathCapacity, name))
+            return show_copy_failure(AddinFolder, name, ERROR_FILENAME_EXCED_RANGE);
+        // A read-only earlier copy would refuse to be overwritten.
+        if (GetFileAttributesA(destination) != INVALID_FILE_ATTRIBUTES) {
+            SetFileAttributesA(destination, FILE_ATTRIBUTE_ARCHIVE);
+            DeleteFileA(destination);
+        }
+        if (!CopyFileA(source, destination, FALSE))
+            return show_copy_failure(AddinFolder, name, GetLastError());
+    }
+
+    char workbook[PathCapacity];
+    if (!copy_text(workbook, PathCapacity, SourceFolder) ||
+        !append_text(workbook, PathCapacity, "addinsetup.xls"))
+        return show_path_too_long("the setup workbook addinsetup.xls");
+    return (int)(INT_PTR)ShellExecuteA(NULL, "open", workbook, NULL, NULL, SW_SHOWNORMAL);
+}

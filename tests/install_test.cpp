@@ -1,0 +1,373 @@
+// addin-install as a person meets it: started from its shipment folder, every message and
+// the Where-is-Excel dialog read and answered by automation, the add-in folder checked on disk.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const DWORD Deadline = 30000;
+const char Caption[] = "Kavor Interface Add-In Setup";
+
+const char RunningExcelText[] =
+    "The Setup program has detected that Microsoft Excel is running. The Add-In installation "
+    "cannot work properly until you close Excel. If you wish to proceed with the Add-In "
+    "installation, close Excel then click OK. Otherwise click Cancel.";
+const char VersionQuestionText[] =
+    "The installation script had trouble determining which version of Excel is installed. Do "
+    "you have Office 2000 of a later version of Excel? If so, click Yes. Click No if you have "
+    "Excel 97 or an earlier version, or click Cancel to abort the Add-In installation.";
+const char NoExcelText[] =
+    " This system does not seem to have Microsoft Excel (required for the Excel Add-In) "
+    "installed. Shutting down.";
+
+const char *const AddinFiles[] = {"kavorlib.dll", "kavorlib.xla", "kavor.hlp"};
+const char Excel8[] = "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel";
+const std::vector<int> OkOnly = {IDOK};
+const std::vector<int> YesNoCancel = {IDYES, IDNO, IDCANCEL};
+
+class Installer : public ::testing::Test {
+protected:
+    std::string shipment;
+    std::string office;
+    std::string addins; // the registry's "AddIn Path" for a stand-in Excel 97
+
+    void SetUp() override
+    {
+        reset_excel_registry();
+        shipment = make_temp_folder("shipment");
+        office = make_temp_folder("office");
+        addins = make_temp_folder("addins");
+        ASSERT_TRUE(CopyFileA((build_folder() + "addin-install.exe").c_str(),
+                              (shipment + "addin-install.exe").c_str(), FALSE));
+        for (const char *name : AddinFiles)
+            write_file(shipment + name, std::string("new ") + name);
+        write_file(shipment + "addinsetup.xls", "setup workbook");
+    }
+    void TearDown() override { reset_excel_registry(); }
+
+    // The registry names the folder without its final backslash, as Excel writes it.
+    std::string addin_path() const { return addins.substr(0, addins.size() - 1); }
+
+    void use_excel97(int version_resource = 8)
+    {
+        install_stand_in_excel(office, version_resource);
+        write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addin_path());
+    }
+
+    bool launch_installer(Launched &run) { return launch(shipment + "addin-install.exe", run); }
+
+    // Waits for the message box, checks it as the user sees it and gives its window.
+    HWND expect_message(const Launched &run, const std::string &text,
+                        const std::vector<int> &buttons, bool icon)
+    {
+        HWND window = wait_for_window(run, Deadline);
+        if (window == NULL) {
+            ADD_FAILURE() << "no message box";
+            return NULL;
+        }
+        SeenWindow seen = read_window(window);
+        EXPECT_EQ(Caption, seen.caption);
+        EXPECT_EQ(text, seen.text);
+        EXPECT_EQ(buttons, seen.buttons);
+        EXPECT_EQ(icon, seen.has_icon);
+        return window;
+    }
+
+    // Answers the window and checks that the program then ends without another one.
+    void answer_and_expect_end(const Launched &run, HWND window, int button)
+    {
+        press_button(window, button);
+        ASSERT_TRUE(wait_for_window_gone(window, Deadline));
+        EXPECT_TRUE(runs_silently(run, Deadline));
+    }
+
+    void expect_installed(const std::string &folder)
+    {
+        for (const char *name : AddinFiles)
+            EXPECT_EQ(std::string("new ") + name, read_file(folder + name)) << folder + name;
+    }
+
+    void expect_nothing_copied(const std::string &folder)
+    {
+        for (const char *name : AddinFiles)
+            EXPECT_FALSE(file_exists(folder + name)) << folder + name;
+    }
+
+    void expect_setup_workbook_opened()
+    {
+        EXPECT_EQ(shipment + "addinsetup.xls\n", wait_for_file_line(office + "opened.txt", Deadline));
+    }
+};
+
+// A top-level window of the stand-in Excel, up until the test closes it.
+struct ExcelWindow {
+    Launched process;
+    HWND window = NULL;
+
+    ExcelWindow(const char *class_name, const char *title, bool hidden)
+    {
+        std::string arguments = std::string("--window ") + class_name + " \"" + title + "\"" +
+                                (hidden ? " hidden" : "");
+        if (!launch(build_folder() + "stand-in-excel16.exe", process, arguments))
+            return;
+        DWORD start = GetTickCount();
+        while ((window = FindWindowA(class_name, title)) == NULL && GetTickCount() - start < Deadline)
+            Sleep(20);
+    }
+    void close()
+    {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(wait_for_exit(process, Deadline));
+    }
+};
+
+TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook)
+{
+    install_stand_in_excel(office, 16);
+    std::string folder = application_data_folder() + "\\Microsoft\\AddIns\\";
+    CreateDirectoryA((application_data_folder() + "\\Microsoft").c_str(), NULL);
+    CreateDirectoryA(folder.c_str(), NULL);
+    write_file(folder + "kavorlib.dll", "old library", FILE_ATTRIBUTE_READONLY);
+    write_file(folder + "kavorlib.xla", "old add-in", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+
+    Launched run;
+    ASSERT_TRUE(launch_installer(run));
+    ASSERT_TRUE(runs_silently(run, Deadline));
+    expect_installed(folder);
+    expect_setup_workbook_opened();
+}
+
+TEST_F(Installer, RunningExcelMessageComesBackUntilExcelIsClosed)
+{
+    use_excel97();
+    ExcelWindow excel("KavorTestWindow", "Microsoft Excel - Book1", false);
+    ASSERT_TRUE(excel.window != NULL);
+
+    Launched run;
+    ASSERT_TRUE(launch_installer(run));
+    HWND message = expect_message(run, RunningExcelText, {IDOK, IDCANCEL}, true);
+    ASSERT_TRUE(message != NULL);
+    press_button(message, IDOK);
+    ASSERT_TRUE(wait_for_window_gone(message, Deadline));
+    message = expect_message(run, RunningExcelText, {IDOK, IDCANCEL}, true);
+    ASSERT_TRUE(message != NULL);
+    expect_nothing_copied(addins);
+
+    excel.close();
+    answer_and_expect_end(run, message, IDOK);
+    expect_installed(addins);
+}
+
+TEST_F(Installer, WhichWindowsCountAsARunningExcel)
+{
+    struct Row {
+        const char *label;
+        const char *class_name;
+        const char *title;
+        bool hidden;
+        bool counts;
+    } rows[] = {
+        {"hidden window titled Microsoft Excel", "KavorTestWindow", "Microsoft Excel", true, true},
+        {"Excel 2013 main window", "XLMAIN", "Book1 - Excel", false, true},
+        {"other letter case", "KavorTestWindow", "microsoft excel - book1", false, false},
+    };
+    use_excel97();
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        ExcelWindow excel(row.class_name, row.title, row.hidden);
+        ASSERT_TRUE(excel.window != NULL);
+        Launched run;
+        ASSERT_TRUE(launch_installer(run));
+        if (row.counts) {
+            HWND message = expect_message(run, RunningExcelText, {IDOK, IDCANCEL}, true);
+            ASSERT_TRUE(message != NULL);
+            answer_and_expect_end(run, message, IDCANCEL);
+            expect_nothing_copied(addins);
+        } else {
+            EXPECT_TRUE(runs_silently(run, Deadline));
+            expect_installed(addins);
+        }
+        excel.close();
+    }
+}
+
+TEST_F(Installer, EachAssociationStopHasItsMessage)
+{
+    struct Row {
+        const char *label;
+        void (*arrange)();
+        const char *reason;
+    } rows[] = {
+        {"no .xls key", [] {}, ".XLS registry entry not found."},
+        {"unreadable .xls value",
+         [] { write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, std::string(300, 'x')); },
+         "Unable to open .XLS registry key."},
+        {"no open command",
+         [] { write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, "KavorTest.Sheet"); },
+         "No registry entry for opening .XLS files."},
+        {"unreadable open command", [] { register_xls_command(std::string(300, 'x')); },
+         "Invalid registry entry for opening .XLS files."},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        reset_excel_registry();
+        row.arrange();
+        Launched run;
+        ASSERT_TRUE(launch_installer(run));
+        HWND message = expect_message(run, std::string(row.reason) + NoExcelText, OkOnly, true);
+        ASSERT_TRUE(message != NULL);
+        answer_and_expect_end(run, message, IDOK);
+    }
+}
+
+class WhereIsExcel : public Installer {
+protected:
+    HWND dialog = NULL;
+
+    // An Excel 97 stand-in that the association no longer names, and the dialog up.
+    void open_dialog(Launched &run)
+    {
+        use_excel97();
+        write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, "");
+        ASSERT_TRUE(launch_installer(run));
+        dialog = wait_for_window(run, Deadline);
+        ASSERT_TRUE(dialog != NULL);
+        ASSERT_EQ("Where is Excel?", read_window(dialog).caption);
+    }
+};
+
+TEST_F(WhereIsExcel, TypedPathIsCleanedAndUsed)
+{
+    Launched run;
+    open_dialog(run);
+    SetDlgItemTextA(dialog, 100, ("\"" + office + "EXCEL.EXE\" /e").c_str());
+    answer_and_expect_end(run, dialog, IDOK);
+    expect_installed(addins);
+}
+
+TEST_F(WhereIsExcel, BrowsePutsTheChosenFileIntoTheEditBox)
+{
+    Launched run;
+    open_dialog(run);
+    press_button(dialog, 101);
+    HWND chooser = wait_for_window(run, Deadline, "Find EXCEL.EXE");
+    ASSERT_TRUE(chooser != NULL) << "no open-file dialog";
+    std::string chosen = office + "EXCEL.EXE";
+    SetWindowTextA(first_edit_box(chooser), chosen.c_str());
+    press_button(chooser, IDOK);
+    ASSERT_TRUE(wait_for_window_gone(chooser, Deadline));
+    EXPECT_EQ(chosen, control_text(dialog, 100));
+
+    answer_and_expect_end(run, dialog, IDCANCEL);
+    expect_nothing_copied(addins);
+}
+
+TEST_F(WhereIsExcel, CloseBoxEndsSilently)
+{
+    Launched run;
+    open_dialog(run);
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
+    EXPECT_TRUE(runs_silently(run, Deadline));
+    expect_nothing_copied(addins);
+}
+
+TEST_F(WhereIsExcel, EmptyPathAndNoFillRelativeLibraryFolder)
+{
+    Launched run;
+    open_dialog(run);
+    press_button(dialog, IDOK);
+    ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
+    HWND question = expect_message(run, VersionQuestionText, YesNoCancel, false);
+    ASSERT_TRUE(question != NULL);
+    answer_and_expect_end(run, question, IDNO);
+    // Library\ under the current directory, which is the shipment folder here.
+    expect_installed(shipment + "Library\\");
+}
+
+TEST_F(Installer, VersionQuestionAnswers)
+{
+    struct Row {
+        int answer;
+        const char *installed; // "9.0", "0.0" or nothing
+    } rows[] = {{IDYES, "9.0"}, {IDNO, "0.0"}, {IDCANCEL, ""}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.answer);
+        reset_excel_registry();
+        office = make_temp_folder("office");
+        addins = make_temp_folder("addins");
+        std::string subfolder = "KavorTestAddIns" + std::to_string(row.answer);
+        std::string office2000 = application_data_folder() + "\\Microsoft\\" + subfolder + "\\";
+        install_stand_in_excel(office, 0);
+        write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\9.0\\Common\\General",
+                         "AddIns", subfolder);
+        write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\0.0\\Excel\\Microsoft Excel",
+                         "AddIn Path", addin_path());
+
+        Launched run;
+        ASSERT_TRUE(launch_installer(run));
+        HWND question = expect_message(run, VersionQuestionText, YesNoCancel, false);
+        ASSERT_TRUE(question != NULL);
+        answer_and_expect_end(run, question, row.answer);
+        if (std::string(row.installed) == "9.0")
+            expect_installed(office2000);
+        else
+            expect_nothing_copied(office2000);
+        if (std::string(row.installed) == "0.0")
+            expect_installed(addins);
+        else
+            expect_nothing_copied(addins);
+    }
+}
+
+// ANSI file functions stop at 260 bytes; the wide ones with "\\?\" do not.
+bool create_long_folder(const std::string &path)
+{
+    std::wstring wide = L"\\\\?\\" + std::wstring(path.begin(), path.end());
+    return CreateDirectoryW(wide.c_str(), NULL) != 0;
+}
+
+TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
+{
+    auto expect_stop = [&](const std::string &text) {
+        Launched run;
+        ASSERT_TRUE(launch_installer(run));
+        HWND message = expect_message(run, text, OkOnly, true);
+        ASSERT_TRUE(message != NULL);
+        answer_and_expect_end(run, message, IDOK);
+        EXPECT_FALSE(file_exists(office + "opened.txt")) << "setup workbook opened";
+    };
+
+    install_stand_in_excel(office, 16);
+    break_application_data_folder();
+    expect_stop("Unable to find Application Data folder, quitting.");
+
+    reset_excel_registry();
+    install_stand_in_excel(office, 16);
+    write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\16.0\\Common\\General",
+                     "AddIns", std::string(250, 'a'));
+    expect_stop("The path of the Add-In folder for Excel is too long for the Setup program. "
+                "The Add-In installation cannot continue. Shutting down.");
+
+    reset_excel_registry();
+    use_excel97();
+    std::string orphan = addins + "missing\\inner";
+    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", orphan);
+    expect_stop("Failed to create the folder " + orphan + "\\");
+    EXPECT_FALSE(file_exists(addins + "missing"));
+
+    // A folder so long that no file name fits after it in a 260-byte path.
+    std::string deep = addins + std::string(248 - addins.size(), 'd');
+    ASSERT_TRUE(create_long_folder(deep));
+    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", deep);
+    expect_stop("CopyFile failed for " + deep + "\\kavorlib.dll with error code=206");
+
+    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addin_path());
+    ASSERT_TRUE(DeleteFileA((shipment + "kavorlib.xla").c_str()));
+    expect_stop("CopyFile failed for " + addins + "kavorlib.xla with error code=2");
+    EXPECT_EQ("new kavorlib.dll", read_file(addins + "kavorlib.dll"));
+    EXPECT_FALSE(file_exists(addins + "kavor.hlp"));
+}
+
+} // namespace
