@@ -1,0 +1,34 @@
+# Sourced after wine-prefix.sh: lays out the scenes the demo and the screenshots show, a
+# stand-in Excel registered for ".xls" and a shipment folder with both programs.
+wine() { "$WINELOADER" "$@" </dev/null 2>/dev/null; }
+unix_path() { "$WINELOADER" winepath -u "$1" 2>/dev/null; }
+appdata() { wine cmd /c echo %APPDATA% | tr -d '\r'; }
+
+office='C:\Program Files\Microsoft Office\Office16'
+shipment='C:\Kavor Setup'
+
+start_prefix() {
+    wine wineboot -i >/dev/null
+    "$WINESERVER" -w
+    office_unix="$(unix_path "$office")"
+    shipment_unix="$(unix_path "$shipment")"
+    opened_unix="$office_unix/opened.txt"
+}
+
+# $1: the version resource's major version, or "noversion".
+register_stand_in_excel() {
+    mkdir -p "$office_unix"
+    cp "$build/stand-in-excel$1.exe" "$office_unix/EXCEL.EXE"
+    wine reg add 'HKCR\.xls' /ve /d KavorDemo.Sheet /f >/dev/null
+    wine reg add 'HKCR\KavorDemo.Sheet\shell\open\command' /ve /d "\"$office\\EXCEL.EXE\" \"%1\"" /f >/dev/null
+}
+
+empty_association() { wine reg add 'HKCR\.xls' /ve /d "" /f >/dev/null; }
+
+lay_shipment() {
+    mkdir -p "$shipment_unix"
+    cp "$build/addin-install.exe" "$build/addin-uninstall.exe" "$shipment_unix/"
+    for file in kavorlib.dll kavorlib.xla kavor.hlp; do echo "Kavor Interface $file" > "$shipment_unix/$file"; done
+    echo "setup workbook" > "$shipment_unix/addinsetup.xls"
+    echo "removal workbook" > "$shipment_unix/DEL_ADDIN.XLS"
+}
