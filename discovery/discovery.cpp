@@ -106,10 +106,28 @@ void clean_excel_command()
         extension[4] = '\0';
 }
 
+typedef DWORD(WINAPI *VersionInfoSizeFunction)(LPCSTR, LPDWORD);
+typedef BOOL(WINAPI *VersionInfoFunction)(LPCSTR, DWORD, DWORD, LPVOID);
+typedef BOOL(WINAPI *VersionQueryFunction)(LPCVOID, LPCSTR, LPVOID *, PUINT);
+
 DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion)
 {
+    // VERSION.dll is no known DLL of Windows: imported, it would be looked for beside the
+    // program first. It is loaded from the system folder instead, and kept.
+    HMODULE version = load_system_library("version.dll");
+    if (version == NULL)
+        return VersionUnavailable;
+    VersionInfoSizeFunction get_size = reinterpret_cast<VersionInfoSizeFunction>(
+        reinterpret_cast<void *>(GetProcAddress(version, "GetFileVersionInfoSizeA")));
+    VersionInfoFunction get_info = reinterpret_cast<VersionInfoFunction>(
+        reinterpret_cast<void *>(GetProcAddress(version, "GetFileVersionInfoA")));
+    VersionQueryFunction query = reinterpret_cast<VersionQueryFunction>(
+        reinterpret_cast<void *>(GetProcAddress(version, "VerQueryValueA")));
+    if (get_size == NULL || get_info == NULL || query == NULL)
+        return VersionUnavailable;
+
     DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(ExcelPath, &handle);
+    DWORD size = get_size(ExcelPath, &handle);
     if (size == 0)
         return VersionUnavailable;
 
@@ -117,12 +135,12 @@ DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion)
     void *block = malloc(size);
     if (block == NULL)
         return VersionUnavailable;
-    if (!GetFileVersionInfoA(ExcelPath, handle, size, block))
+    if (!get_info(ExcelPath, handle, size, block))
         return VersionUnavailable;
 
     VS_FIXEDFILEINFO *info = NULL;
     UINT length = 0;
-    if (!VerQueryValueA(block, "\\", (void **)&info, &length) || info == NULL ||
+    if (!query(block, "\\", (void **)&info, &length) || info == NULL ||
         length < sizeof(VS_FIXEDFILEINFO))
         return VersionUnavailable;
 

@@ -99,6 +99,7 @@ static bool running_excel_guard()
 
 int main()
 {
+    restrict_dll_search();
     char SourceFolder[PathCapacity];
     if (source_folder(SourceFolder) != Found)
         return show_path_too_long("the Setup program's folder");

@@ -57,9 +57,36 @@ LONG read_reg_default(HKEY key, char *buffer, DWORD capacity)
     return terminate_reg_data(result, buffer, capacity, (DWORD)size);
 }
 
+void restrict_dll_search()
+{
+    // Both are newer than the oldest Windows these programs run on, so they are looked up.
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
+    typedef BOOL(WINAPI * SetDllDirectoryFunction)(LPCSTR);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    FARPROC set_default = GetProcAddress(kernel, "SetDefaultDllDirectories");
+    if (set_default != NULL &&
+        reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void *>(set_default))(
+            LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    // Without it, at least take the current folder out of the search.
+    FARPROC set_directory = GetProcAddress(kernel, "SetDllDirectoryA");
+    if (set_directory != NULL)
+        reinterpret_cast<SetDllDirectoryFunction>(reinterpret_cast<void *>(set_directory))("");
+}
+
+HMODULE load_system_library(const char *name)
+{
+    char path[PathCapacity];
+    UINT length = GetSystemDirectoryA(path, PathCapacity);
+    if (length == 0 || length >= PathCapacity || !append_text(path, PathCapacity, "\\") ||
+        !append_text(path, PathCapacity, name))
+        return NULL;
+    return LoadLibraryA(path);
+}
+
 FARPROC find_function(const char *module_name, const char *function_name, HMODULE *module)
 {
-    *module = LoadLibraryA(module_name);
+    *module = load_system_library(module_name);
     if (*module == NULL)
         return NULL;
     FARPROC function = GetProcAddress(*module, function_name);

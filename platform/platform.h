@@ -24,5 +24,13 @@ bool append_text(char *buffer, size_t capacity, const char *text);
 LONG read_reg_value(HKEY key, const char *name, char *buffer, DWORD capacity);
 LONG read_reg_default(HKEY key, char *buffer, DWORD capacity);
 
-// Looks a function up by name in a module loaded at run time; null when either is missing.
+// Setup programs are run from download folders, where a stranger's DLL may lie beside
+// them: only Windows' own folder may supply DLLs loaded after this.
+void restrict_dll_search();
+
+// Loads a DLL of Windows by its full path in the system folder, never from elsewhere.
+HMODULE load_system_library(const char *name);
+
+// Looks a function up by name in a system DLL loaded at run time; null when either is
+// missing (the module is then released).
 FARPROC find_function(const char *module_name, const char *function_name, HMODULE *module);

@@ -21,6 +21,7 @@ static int show_manual_removal_message()
 
 int main()
 {
+    restrict_dll_search();
     char SourceFolder[PathCapacity];
     if (source_folder(SourceFolder) != Found)
         return show_manual_removal_message();
