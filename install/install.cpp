@@ -164,5 +164,5 @@ int main()
     if (!copy_text(workbook, PathCapacity, SourceFolder) ||
         !append_text(workbook, PathCapacity, "addinsetup.xls"))
         return show_path_too_long("the setup workbook addinsetup.xls");
-    return (int)(INT_PTR)ShellExecuteA(NULL, "open", workbook, NULL, NULL, SW_SHOWNORMAL);
+    return (int)(INT_PTR)open_document(workbook);
 }

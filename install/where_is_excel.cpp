@@ -7,8 +7,22 @@
 #include <commdlg.h>
 #include <cderr.h>
 
+typedef BOOL(WINAPI *OpenFileNameFunction)(LPOPENFILENAMEA);
+typedef DWORD(WINAPI *DialogErrorFunction)(void);
+
 static void browse_for_excel(HWND dialog)
 {
+    // Loaded from the system folder at run time, like every DLL that is no import of a
+    // bare program; it stays loaded for the next Browse.
+    HMODULE dialogs;
+    FARPROC open_function = find_function("comdlg32.dll", "GetOpenFileNameA", &dialogs);
+    if (open_function == NULL)
+        return;
+    OpenFileNameFunction get_open_file_name =
+        reinterpret_cast<OpenFileNameFunction>(reinterpret_cast<void *>(open_function));
+    DialogErrorFunction dialog_error = reinterpret_cast<DialogErrorFunction>(
+        reinterpret_cast<void *>(GetProcAddress(dialogs, "CommDlgExtendedError")));
+
     OPENFILENAMEA record = {};
     // The size Windows 95 and NT 4 know; each build target gets its own value.
     record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
@@ -19,9 +33,9 @@ static void browse_for_excel(HWND dialog)
     record.lpstrTitle = "Find EXCEL.EXE";
     record.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
     record.lpstrDefExt = "EXE";
-    if (GetOpenFileNameA(&record)) {
+    if (get_open_file_name(&record)) {
         SetDlgItemTextA(dialog, IDC_EXCEL_PATH, ExcelPath);
-    } else if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
+    } else if (dialog_error != NULL && dialog_error() == FNERR_BUFFERTOOSMALL) {
         // Windows then leaves the needed size in the buffer's first bytes, not a name.
         ExcelPath[0] = '\0';
     }

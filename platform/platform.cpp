@@ -96,3 +96,15 @@ FARPROC find_function(const char *module_name, const char *function_name, HMODUL
     }
     return function;
 }
+
+HINSTANCE open_document(const char *path)
+{
+    typedef HINSTANCE(WINAPI * ShellExecuteFunction)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    HMODULE shell;
+    FARPROC function = find_function("shell32.dll", "ShellExecuteA", &shell);
+    if (function == NULL)
+        return 0;
+    // SHELL32 stays loaded: the shell may still be at work on its own threads.
+    return reinterpret_cast<ShellExecuteFunction>(reinterpret_cast<void *>(function))(
+        NULL, "open", path, NULL, NULL, SW_SHOWNORMAL);
+}

@@ -31,6 +31,11 @@ void restrict_dll_search();
 // Loads a DLL of Windows by its full path in the system folder, never from elsewhere.
 HMODULE load_system_library(const char *name);
 
+// Hands a document to the shell ("open", SW_SHOWNORMAL) without waiting. SHELL32 is
+// loaded only once the DLL search is restricted: its own imports would otherwise be looked
+// for beside the program too. Gives ShellExecuteA's result, or 0 when it is missing.
+HINSTANCE open_document(const char *path);
+
 // Looks a function up by name in a system DLL loaded at run time; null when either is
 // missing (the module is then released).
 FARPROC find_function(const char *module_name, const char *function_name, HMODULE *module);

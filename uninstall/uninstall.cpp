@@ -30,7 +30,7 @@ int main()
     char workbook[PathCapacity];
     if (copy_text(workbook, PathCapacity, SourceFolder) &&
         append_text(workbook, PathCapacity, "DEL_ADDIN.XLS"))
-        ShellExecuteA(NULL, "open", workbook, NULL, NULL, SW_SHOWNORMAL);
+        open_document(workbook);
 
     if (locate_excel() != Found)
         return show_manual_removal_message();

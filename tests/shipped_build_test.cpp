@@ -1,8 +1,10 @@
-// The "EXCELNOTFOUND" dialog template, read out of the shipped 32-bit installer.
+// The shipped 32-bit programs' resources, read out of the executables: the installer's
+// "EXCELNOTFOUND" dialog template, the manifests and the version resources.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
 #include <stdlib.h>
 
 namespace {
@@ -50,13 +52,73 @@ struct Control {
     std::string text;
 };
 
-TEST(DialogTemplate, MatchesTheDesignedDialog)
+std::string shipped(const char *name)
 {
     const char *folder = getenv("KAVOR_SHIPPED_FOLDER");
-    ASSERT_TRUE(folder != NULL) << "KAVOR_SHIPPED_FOLDER names the 32-bit build";
-    std::string path = std::string(folder) + "\\addin-install.exe";
-    HMODULE module = LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_TRUE(module != NULL) << path << " error " << GetLastError();
+    EXPECT_TRUE(folder != NULL) << "KAVOR_SHIPPED_FOLDER names the 32-bit build";
+    return std::string(folder != NULL ? folder : ".") + "\\" + name;
+}
+
+const char *const Programs[] = {"addin-install.exe", "addin-uninstall.exe"};
+
+TEST(ShippedBuild, ManifestsRunAsInvokerWithCommonControls6)
+{
+    for (const char *program : Programs) {
+        SCOPED_TRACE(program);
+        HMODULE module = LoadLibraryExA(shipped(program).c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_TRUE(module != NULL) << GetLastError();
+        HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(1), (LPCSTR)RT_MANIFEST);
+        ASSERT_TRUE(resource != NULL) << "no process manifest";
+        std::string manifest((const char *)LockResource(LoadResource(module, resource)),
+                             SizeofResource(module, resource));
+        for (const char *needed :
+             {"<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
+              "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+              "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+            EXPECT_NE(std::string::npos, manifest.find(needed)) << needed;
+        FreeLibrary(module);
+    }
+}
+
+std::string version_string(const std::vector<char> &block, const char *name)
+{
+    char *value = NULL;
+    UINT length = 0;
+    std::string query = std::string("\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueA(block.data(), query.c_str(), (void **)&value, &length) || value == NULL)
+        return "(none)";
+    return value;
+}
+
+TEST(ShippedBuild, VersionResourcesCarryTheProjectVersion)
+{
+    for (const char *program : Programs) {
+        SCOPED_TRACE(program);
+        std::string path = shipped(program);
+        DWORD handle = 0;
+        DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+        ASSERT_GT(size, 0u) << "no version resource";
+        std::vector<char> block(size);
+        ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), handle, size, block.data()));
+        VS_FIXEDFILEINFO *info = NULL;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueA(block.data(), "\\", (void **)&info, &length));
+        char fixed[32];
+        snprintf(fixed, sizeof fixed, "%lu.%lu.%lu", info->dwFileVersionMS >> 16,
+                 info->dwFileVersionMS & 0xFFFF, info->dwFileVersionLS >> 16);
+        EXPECT_STREQ(KAVOR_EXPECTED_VERSION, fixed);
+        EXPECT_EQ(KAVOR_EXPECTED_VERSION, version_string(block, "FileVersion"));
+        EXPECT_EQ(KAVOR_EXPECTED_VERSION, version_string(block, "ProductVersion"));
+        EXPECT_EQ("Kavor Interface Add-In Setup", version_string(block, "ProductName"));
+        EXPECT_EQ(program, version_string(block, "OriginalFilename"));
+        EXPECT_NE("(none)", version_string(block, "FileDescription"));
+    }
+}
+
+TEST(ShippedBuild, DialogTemplateMatchesTheDesignedDialog)
+{
+    HMODULE module = LoadLibraryExA(shipped("addin-install.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module != NULL) << GetLastError();
     HRSRC resource = FindResourceExA(module, (LPCSTR)RT_DIALOG, "EXCELNOTFOUND",
                                      MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     ASSERT_TRUE(resource != NULL) << "no EXCELNOTFOUND dialog in language 1033";
