@@ -273,6 +273,22 @@ TEST_F(WhereIsExcel, CloseBoxEndsSilently)
     expect_nothing_copied(addins);
 }
 
+TEST_F(WhereIsExcel, PathTooLongForItsBufferIsRefusedNotCut)
+{
+    Launched run;
+    open_dialog(run);
+    SetDlgItemTextA(dialog, 100, (office + std::string(300, 'x') + "\\EXCEL.EXE").c_str());
+    press_button(dialog, IDOK);
+    ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
+    HWND message = expect_message(run,
+                                  "The path of EXCEL.EXE is too long for the Setup program. The "
+                                  "Add-In installation cannot continue. Shutting down.",
+                                  OkOnly, true);
+    ASSERT_TRUE(message != NULL);
+    answer_and_expect_end(run, message, IDOK);
+    expect_nothing_copied(addins);
+}
+
 TEST_F(WhereIsExcel, EmptyPathAndNoFillRelativeLibraryFolder)
 {
     Launched run;
