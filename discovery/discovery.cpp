@@ -1,6 +1,8 @@
 // Finds Excel through the ".xls" association and the folder it loads add-ins from.
 #include "discovery.h"
 
+#include <shlobj.h>
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

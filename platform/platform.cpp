@@ -1,4 +1,5 @@
-// The few Windows helpers that the raw calls need: bounded text joins and terminated registry reads.
+// The few Windows helpers that the raw calls need: bounded text joins, terminated registry
+// reads, and DLLs taken only from Windows' own folder.
 #include "platform.h"
 
 #include <string.h>

@@ -1,9 +1,8 @@
-// The few Windows helpers that the raw calls need: bounded text joins and terminated registry reads.
+// The few Windows helpers that the raw calls need: bounded text joins, terminated registry
+// reads, and DLLs taken only from Windows' own folder.
 #pragma once
 
 #include <windows.h>
-#include <shellapi.h>
-#include <shlobj.h>
 #include <stddef.h>
 
 // Caption of every message box of both programs.
