@@ -197,17 +197,22 @@ TEST_F(Installer, EachAssociationStopHasItsMessage)
     struct Row {
         const char *label;
         void (*arrange)();
-        const char *reason;
+        std::string text;
     } rows[] = {
-        {"no .xls key", [] {}, ".XLS registry entry not found."},
+        {"no .xls key", [] {}, std::string(".XLS registry entry not found.") + NoExcelText},
         {"unreadable .xls value",
          [] { write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, std::string(300, 'x')); },
-         "Unable to open .XLS registry key."},
+         std::string("Unable to open .XLS registry key.") + NoExcelText},
         {"no open command",
          [] { write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, "KavorTest.Sheet"); },
-         "No registry entry for opening .XLS files."},
+         std::string("No registry entry for opening .XLS files.") + NoExcelText},
         {"unreadable open command", [] { register_xls_command(std::string(300, 'x')); },
-         "Invalid registry entry for opening .XLS files."},
+         std::string("Invalid registry entry for opening .XLS files.") + NoExcelText},
+        // 240 bytes leave no room for "\shell\open\command" in the 256-byte buffer.
+        {"association too long to name its command key",
+         [] { write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, std::string(240, 'x')); },
+         "The path of the .XLS registry entry is too long for the Setup program. The Add-In "
+         "installation cannot continue. Shutting down."},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -215,7 +220,7 @@ TEST_F(Installer, EachAssociationStopHasItsMessage)
         row.arrange();
         Launched run;
         ASSERT_TRUE(launch_installer(run));
-        HWND message = expect_message(run, std::string(row.reason) + NoExcelText, OkOnly, true);
+        HWND message = expect_message(run, row.text, OkOnly, true);
         ASSERT_TRUE(message != NULL);
         answer_and_expect_end(run, message, IDOK);
     }
