@@ -12,8 +12,8 @@ typedef DWORD(WINAPI *DialogErrorFunction)(void);
 
 static void browse_for_excel(HWND dialog)
 {
-    // Loaded from the system folder at run time, like every DLL that is no import of a
-    // bare program; it stays loaded for the next Browse.
+    // Taken from the system folder when first needed, never from beside the program; it
+    // stays loaded for the next Browse.
     HMODULE dialogs;
     FARPROC open_function = find_function("comdlg32.dll", "GetOpenFileNameA", &dialogs);
     if (open_function == NULL)
