@@ -46,9 +46,7 @@ static bool folder_of(const char *path, char *folder)
     char directory[PartCapacity];
     if (!split_path(path, drive, directory))
         return false;
-    folder[0] = '\0';
-    return append_text(folder, PathCapacity, drive) &&
-           append_text(folder, PathCapacity, directory);
+    return join_path(folder, drive, directory);
 }
 
 DiscoveryStatus source_folder(char *SourceFolder)
@@ -119,12 +117,11 @@ DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion)
     HMODULE version = load_system_library("version.dll");
     if (version == NULL)
         return VersionUnavailable;
-    VersionInfoSizeFunction get_size = reinterpret_cast<VersionInfoSizeFunction>(
-        reinterpret_cast<void *>(GetProcAddress(version, "GetFileVersionInfoSizeA")));
-    VersionInfoFunction get_info = reinterpret_cast<VersionInfoFunction>(
-        reinterpret_cast<void *>(GetProcAddress(version, "GetFileVersionInfoA")));
-    VersionQueryFunction query = reinterpret_cast<VersionQueryFunction>(
-        reinterpret_cast<void *>(GetProcAddress(version, "VerQueryValueA")));
+    VersionInfoSizeFunction get_size =
+        as_function<VersionInfoSizeFunction>(GetProcAddress(version, "GetFileVersionInfoSizeA"));
+    VersionInfoFunction get_info =
+        as_function<VersionInfoFunction>(GetProcAddress(version, "GetFileVersionInfoA"));
+    VersionQueryFunction query = as_function<VersionQueryFunction>(GetProcAddress(version, "VerQueryValueA"));
     if (get_size == NULL || get_info == NULL || query == NULL)
         return VersionUnavailable;
 
@@ -158,8 +155,7 @@ static DiscoveryStatus resolve_application_data_folder(int ExcelMajorVersion, ch
     FARPROC function = find_function("shell32.dll", "SHGetSpecialFolderPathA", &shell);
     if (function == NULL)
         return SpecialFolderServiceMissing;
-    SpecialFolderFunction get_special_folder =
-        reinterpret_cast<SpecialFolderFunction>(reinterpret_cast<void *>(function));
+    SpecialFolderFunction get_special_folder = as_function<SpecialFolderFunction>(function);
 
     AddinFolder[0] = '\0';
     BOOL obtained = get_special_folder(NULL, AddinFolder, CSIDL_APPDATA, FALSE);

@@ -68,15 +68,12 @@ static int show_copy_failure(const char *folder, const char *name, DWORD code)
 static BOOL CALLBACK excel_window_present(HWND window, LPARAM)
 {
     char title[512];
-    if (GetWindowTextA(window, title, sizeof title) != 0 && strstr(title, "Microsoft Excel") != NULL) {
-        ExcelRunning = true;
-        return FALSE;
-    }
     // Excel 2013 and later title the main window "Book1 - Excel"; its class is XLMAIN in
     // every version.
     char class_name[16];
-    if (GetClassNameA(window, class_name, sizeof class_name) != 0 &&
-        lstrcmpiA(class_name, "XLMAIN") == 0) {
+    if ((GetWindowTextA(window, title, sizeof title) != 0 && strstr(title, "Microsoft Excel") != NULL) ||
+        (GetClassNameA(window, class_name, sizeof class_name) != 0 &&
+         lstrcmpiA(class_name, "XLMAIN") == 0)) {
         ExcelRunning = true;
         return FALSE;
     }
@@ -85,16 +82,15 @@ static BOOL CALLBACK excel_window_present(HWND window, LPARAM)
 
 static bool running_excel_guard()
 {
-    ExcelRunning = false;
-    EnumWindows(excel_window_present, 0);
-    while (ExcelRunning) {
+    for (;;) {
+        ExcelRunning = false;
+        EnumWindows(excel_window_present, 0);
+        if (!ExcelRunning)
+            return true;
         if (MessageBoxA(NULL, RunningExcelText, SetupCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) ==
             IDCANCEL)
             return false;
-        ExcelRunning = false;
-        EnumWindows(excel_window_present, 0);
     }
-    return true;
 }
 
 int main()
@@ -146,10 +142,9 @@ int main()
     for (const char *name : AddinFileSet) {
         char source[PathCapacity];
         char destination[PathCapacity];
-        if (!copy_text(source, PathCapacity, SourceFolder) || !append_text(source, PathCapacity, name))
+        if (!join_path(source, SourceFolder, name))
             return show_copy_failure(SourceFolder, name, ERROR_FILENAME_EXCED_RANGE);
-        if (!copy_text(destination, PathCapacity, AddinFolder) ||
-            !append_text(destination, PathCapacity, name))
+        if (!join_path(destination, AddinFolder, name))
             return show_copy_failure(AddinFolder, name, ERROR_FILENAME_EXCED_RANGE);
         // A read-only earlier copy would refuse to be overwritten.
         if (GetFileAttributesA(destination) != INVALID_FILE_ATTRIBUTES) {
@@ -161,8 +156,7 @@ int main()
     }
 
     char workbook[PathCapacity];
-    if (!copy_text(workbook, PathCapacity, SourceFolder) ||
-        !append_text(workbook, PathCapacity, "addinsetup.xls"))
+    if (!join_path(workbook, SourceFolder, "addinsetup.xls"))
         return show_path_too_long("the setup workbook addinsetup.xls");
     return (int)(INT_PTR)open_document(workbook);
 }

@@ -18,10 +18,9 @@ static void browse_for_excel(HWND dialog)
     FARPROC open_function = find_function("comdlg32.dll", "GetOpenFileNameA", &dialogs);
     if (open_function == NULL)
         return;
-    OpenFileNameFunction get_open_file_name =
-        reinterpret_cast<OpenFileNameFunction>(reinterpret_cast<void *>(open_function));
-    DialogErrorFunction dialog_error = reinterpret_cast<DialogErrorFunction>(
-        reinterpret_cast<void *>(GetProcAddress(dialogs, "CommDlgExtendedError")));
+    OpenFileNameFunction get_open_file_name = as_function<OpenFileNameFunction>(open_function);
+    DialogErrorFunction dialog_error =
+        as_function<DialogErrorFunction>(GetProcAddress(dialogs, "CommDlgExtendedError"));
 
     OPENFILENAMEA record = {};
     // The size Windows 95 and NT 4 know; each build target gets its own value.

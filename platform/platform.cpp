@@ -23,6 +23,11 @@ bool append_text(char *buffer, size_t capacity, const char *text)
     return copy_text(buffer + used, capacity - used, text);
 }
 
+bool join_path(char *path, const char *folder, const char *name)
+{
+    return copy_text(path, PathCapacity, folder) && append_text(path, PathCapacity, name);
+}
+
 // The registry hands back the stored bytes as they are: a string may come without its
 // zero, and a binary or DWORD value never has one. Terminate it ourselves, and refuse
 // the value when the terminator has no room.
@@ -66,13 +71,12 @@ void restrict_dll_search()
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     FARPROC set_default = GetProcAddress(kernel, "SetDefaultDllDirectories");
     if (set_default != NULL &&
-        reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void *>(set_default))(
-            LOAD_LIBRARY_SEARCH_SYSTEM32))
+        as_function<SetDefaultDllDirectoriesFunction>(set_default)(LOAD_LIBRARY_SEARCH_SYSTEM32))
         return;
     // Without it, at least take the current folder out of the search.
     FARPROC set_directory = GetProcAddress(kernel, "SetDllDirectoryA");
     if (set_directory != NULL)
-        reinterpret_cast<SetDllDirectoryFunction>(reinterpret_cast<void *>(set_directory))("");
+        as_function<SetDllDirectoryFunction>(set_directory)("");
 }
 
 HMODULE load_system_library(const char *name)
@@ -106,6 +110,5 @@ HINSTANCE open_document(const char *path)
     if (function == NULL)
         return 0;
     // SHELL32 stays loaded: the shell may still be at work on its own threads.
-    return reinterpret_cast<ShellExecuteFunction>(reinterpret_cast<void *>(function))(
-        NULL, "open", path, NULL, NULL, SW_SHOWNORMAL);
+    return as_function<ShellExecuteFunction>(function)(NULL, "open", path, NULL, NULL, SW_SHOWNORMAL);
 }

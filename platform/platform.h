@@ -16,6 +16,8 @@ const DWORD AssociationCapacity = 256;
 // buffer is left as it was and false comes back. Nothing is ever cut short.
 bool copy_text(char *buffer, size_t capacity, const char *text);
 bool append_text(char *buffer, size_t capacity, const char *text);
+// folder + name into a path buffer, under the same rule.
+bool join_path(char *path, const char *folder, const char *name);
 
 // RegQueryValueExA / RegQueryValueA that always leave a terminated string inside the
 // buffer, whatever the value's type or termination. A value that does not fit whole,
@@ -38,3 +40,9 @@ HINSTANCE open_document(const char *path);
 // Looks a function up by name in a system DLL loaded at run time; null when either is
 // missing (the module is then released).
 FARPROC find_function(const char *module_name, const char *function_name, HMODULE *module);
+
+// An address from GetProcAddress as the function type it really has.
+template <typename Function> Function as_function(FARPROC address)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void *>(address));
+}

@@ -19,15 +19,12 @@ protected:
         reset_excel_registry();
         shipment = make_temp_folder("planted");
         office = make_temp_folder("office");
-        ASSERT_TRUE(CopyFileA((build_folder() + "planted\\version.dll").c_str(),
-                              (shipment + "version.dll").c_str(), FALSE));
+        ASSERT_TRUE(copy_from_build("planted\\version.dll", shipment + "version.dll"));
         // The programs built as they ship: the test build's stack protector loads DLLs of
         // its own before main.
         for (const char *program : {"addin-install.exe", "addin-uninstall.exe"})
-            ASSERT_TRUE(CopyFileA((build_folder() + "shipped-flags\\" + program).c_str(),
-                                  (shipment + program).c_str(), FALSE));
-        ASSERT_TRUE(CopyFileA((build_folder() + "version-probe.exe").c_str(),
-                              (shipment + "version-probe.exe").c_str(), FALSE));
+            ASSERT_TRUE(copy_from_build(std::string("shipped-flags\\") + program, shipment + program));
+        ASSERT_TRUE(copy_from_build("version-probe.exe", shipment + "version-probe.exe"));
         for (const char *name : {"kavorlib.dll", "kavorlib.xla", "kavor.hlp", "addinsetup.xls", "DEL_ADDIN.XLS"})
             write_file(shipment + name, name);
         install_stand_in_excel(office, 16);

@@ -38,8 +38,7 @@ protected:
         shipment = make_temp_folder("shipment");
         office = make_temp_folder("office");
         addins = make_temp_folder("addins");
-        ASSERT_TRUE(CopyFileA((build_folder() + "addin-install.exe").c_str(),
-                              (shipment + "addin-install.exe").c_str(), FALSE));
+        ASSERT_TRUE(copy_from_build("addin-install.exe", shipment + "addin-install.exe"));
         for (const char *name : AddinFiles)
             write_file(shipment + name, std::string("new ") + name);
         write_file(shipment + "addinsetup.xls", "setup workbook");

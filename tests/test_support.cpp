@@ -16,6 +16,11 @@ std::string build_folder()
     return path;
 }
 
+bool copy_from_build(const std::string &built, const std::string &destination)
+{
+    return CopyFileA((build_folder() + built).c_str(), destination.c_str(), FALSE) != 0;
+}
+
 std::string make_temp_folder(const std::string &label)
 {
     static int counter = 0;
@@ -105,7 +110,7 @@ std::string install_stand_in_excel(const std::string &folder, int major, const c
     else
         snprintf(source, sizeof source, "stand-in-excel%d.exe", major);
     std::string path = folder + name;
-    EXPECT_TRUE(CopyFileA((build_folder() + source).c_str(), path.c_str(), FALSE)) << path;
+    EXPECT_TRUE(copy_from_build(source, path)) << path;
     register_xls_command("\"" + path + "\" \"%1\"");
     return path;
 }

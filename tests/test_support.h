@@ -9,6 +9,8 @@
 
 // The folder of the test binary, where the build puts the programs and stand-in Excels.
 std::string build_folder();
+// Copies a file the build made (a path relative to build_folder()) to destination.
+bool copy_from_build(const std::string &built, const std::string &destination);
 // A new empty folder under the prefix's temporary folder, ending with a backslash.
 std::string make_temp_folder(const std::string &label);
 

@@ -26,8 +26,7 @@ protected:
         reset_excel_registry();
         shipment = make_temp_folder("shipment");
         office = make_temp_folder("office");
-        ASSERT_TRUE(CopyFileA((build_folder() + "addin-uninstall.exe").c_str(),
-                              (shipment + "addin-uninstall.exe").c_str(), FALSE));
+        ASSERT_TRUE(copy_from_build("addin-uninstall.exe", shipment + "addin-uninstall.exe"));
         write_file(shipment + "DEL_ADDIN.XLS", "removal workbook");
     }
     void TearDown() override { reset_excel_registry(); }

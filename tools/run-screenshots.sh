@@ -29,8 +29,6 @@ capture() {
 }
 
 start_prefix
-# Without a window manager, Wine draws the captions and frames itself.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
 lay_shipment
 register_stand_in_excel 16
 "$WINELOADER" "$office\\EXCEL.EXE" --window KavorDemo "Microsoft Excel - Book1" </dev/null &>/dev/null &

@@ -3,11 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/wine-prefix.sh
-"$WINELOADER" wineboot -i >/dev/null 2>&1
-# Xvfb has no window manager: Wine then manages its windows itself, instead of waiting for
-# one to take every closed window away.
-"$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-"$WINESERVER" -w
+boot_wine_prefix
 # Keep one wineserver for the whole run, so tests do not pay for its start each time.
 "$WINESERVER" -p
 # The first program of a prefix starts Wine's background services, which keep its standard

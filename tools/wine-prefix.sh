@@ -14,3 +14,11 @@ stop_wine_prefix() {
     rm -rf "$WINEPREFIX"
 }
 trap stop_wine_prefix EXIT
+
+# Creates the prefix. Xvfb has no window manager: Wine then manages its windows itself,
+# instead of waiting for one to take every closed window away.
+boot_wine_prefix() {
+    "$WINELOADER" wineboot -i >/dev/null 2>&1
+    "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    "$WINESERVER" -w
+}

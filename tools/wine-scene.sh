@@ -8,8 +8,7 @@ office='C:\Program Files\Microsoft Office\Office16'
 shipment='C:\Kavor Setup'
 
 start_prefix() {
-    wine wineboot -i >/dev/null
-    "$WINESERVER" -w
+    boot_wine_prefix
     office_unix="$(unix_path "$office")"
     shipment_unix="$(unix_path "$shipment")"
     opened_unix="$office_unix/opened.txt"

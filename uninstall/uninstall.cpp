@@ -28,8 +28,7 @@ int main()
 
     // Excel runs the removal workbook; nothing waits for it, and a missing one is no stop.
     char workbook[PathCapacity];
-    if (copy_text(workbook, PathCapacity, SourceFolder) &&
-        append_text(workbook, PathCapacity, "DEL_ADDIN.XLS"))
+    if (join_path(workbook, SourceFolder, "DEL_ADDIN.XLS"))
         open_document(workbook);
 
     if (locate_excel() != Found)
@@ -45,7 +44,7 @@ int main()
     int result = 0;
     for (const char *name : AddinFileSet) {
         char path[PathCapacity];
-        if (!copy_text(path, PathCapacity, AddinFolder) || !append_text(path, PathCapacity, name))
+        if (!join_path(path, AddinFolder, name))
             return show_manual_removal_message();
         // Read-only, hidden and system files refuse deletion until their attributes go.
         if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
