@@ -2,7 +2,7 @@
 # Installs what building and testing need on a fresh Debian 12 machine (run as root).
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
+packages=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 python3
           googletest wine wine64 xvfb xauth locales)
 missing=()
 for package in "${packages[@]}"; do
