@@ -3,9 +3,7 @@
 # into build/dist/kavor-addin-setup-VERSION.zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
-dpkg-query -W -f='${Status}' zip 2>/dev/null | grep -q "ok installed" ||
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends zip >/dev/null
+bash tools/setup.sh zip
 cmake --preset i686 >/dev/null
 cmake --build --preset i686 -j "$(nproc)" >/dev/null
 version=$(sed -n 's/^#define KAVOR_VERSION_TEXT "\(.*\)"$/\1/p' build/i686/generated/kavor_version.h)

@@ -2,7 +2,6 @@
 # Expects a display; see bench.sh. RUNS (default 15) runs of each program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build/x86_64
 runs=${RUNS:-15}
 size_limit=65536
 ratio_limit=1.3

@@ -1,9 +1,9 @@
 #!/bin/bash
-# Shows both programs at work in a throwaway Wine prefix: a stand-in Excel 16 handles
+# Shows both programs at work in a throwaway Wine prefix (the shipped 32-bit ones with
+# KAVOR_STAGE=32, see wine-prefix.sh): a stand-in Excel 16 handles
 # ".xls"; the installer fills its add-in folder and the uninstaller empties it again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build/x86_64
 source tools/wine-prefix.sh
 source tools/wine-scene.sh
 
@@ -12,7 +12,8 @@ start_prefix
 register_stand_in_excel 16
 echo "Stand-in Excel 16 registered for .xls: $office\\EXCEL.EXE"
 lay_shipment
-echo "Shipment folder: $shipment"
+echo "Shipment folder: $shipment, with the programs of $programs:"
+(cd "$programs" && sha256sum addin-install.exe addin-uninstall.exe | sed 's/^/   sha256 /')
 ls "$shipment_unix" | sed 's/^/   /'
 
 addins="$(appdata)\\Microsoft\\AddIns"
@@ -28,8 +29,8 @@ show_folder() {
 show_opened() {
     echo "-- What the shell asked Excel to open"
     # The shell starts Excel on its own; wait for it to record the workbook.
-    for _ in $(seq 100); do
-        [ -f "$opened_unix" ] && [ "$(wc -l < "$opened_unix")" -ge "$1" ] && break
+    local deadline=$((SECONDS + 60))
+    until [ -f "$opened_unix" ] && [ "$(wc -l < "$opened_unix")" -ge "$1" ] || [ $SECONDS -ge $deadline ]; do
         sleep 0.1
     done
     sed 's/^/   /' "$opened_unix" 2>/dev/null || echo "   (nothing)"

@@ -1,33 +1,40 @@
 #!/bin/bash
-# Expects a display; see screenshots.sh.
+# Photographs the windows a user is most likely to meet, as Wine draws them, into FOLDER
+# (default docs). Expects a display; see screenshots.sh. Usage: run-screenshots.sh [FOLDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build/x86_64
+shots="${1:-docs}"
 source tools/wine-prefix.sh
 source tools/wine-scene.sh
 
-# $1: pattern of a window title. Waits up to 30 s for such a window and prints its id.
+# $1: pattern of a window title. Waits up to 60 s for such a window and prints its id.
 wait_for_window() {
-    local window=""
-    for _ in $(seq 300); do
-        window="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)" && [ -n "$window" ] && break
-        sleep 0.1
+    local window="" deadline=$((SECONDS + 60))
+    until [ -n "$window" ] || [ $SECONDS -ge $deadline ]; do
+        window="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)" || sleep 0.1
     done
     [ -n "$window" ] || { echo "no window titled $1" >&2; exit 1; }
     echo "$window"
 }
 
-# $1: pattern of the window title, $2: picture. Waits for the window, photographs it, ends the scene.
+# $1: pattern of the window title, $2: picture. Waits for the window, photographs it once
+# two pictures in a row agree (Wine has finished painting), ends the scene.
 capture() {
-    local window
+    local window picture="$shots/$2" deadline=$((SECONDS + 60))
     window="$(wait_for_window "$1")"
-    sleep 1 # let Wine finish painting
-    import -window "$window" "docs/$2"
-    echo "docs/$2"
+    import -window "$window" "$picture"
+    until import -window "$window" "$picture.next" && cmp -s "$picture" "$picture.next" ||
+          [ $SECONDS -ge $deadline ]; do
+        mv "$picture.next" "$picture"
+        sleep 0.2
+    done
+    rm -f "$picture.next"
+    echo "$picture: $(xdotool getwindowname "$window")"
     "$WINESERVER" -k || true
     "$WINESERVER" -w || true
 }
 
+mkdir -p "$shots"
 start_prefix
 lay_shipment
 register_stand_in_excel 16

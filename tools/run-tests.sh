@@ -1,5 +1,6 @@
 #!/bin/bash
-# Runs CTest under Wine in a fresh prefix; expects a display (xvfb-run gives one).
+# Runs CTest under Wine in a fresh prefix; expects a display (xvfb-run gives one). With
+# KAVOR_STAGE=32, the 32-bit tests inside the virtual machine (see wine-prefix.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/wine-prefix.sh
@@ -8,5 +9,5 @@ boot_wine_prefix
 "$WINESERVER" -p
 # The first program of a prefix starts Wine's background services, which keep its standard
 # output open; start them here, away from CTest, which would wait for that output to close.
-"$WINELOADER" build/x86_64/kavor-tests.exe --gtest_list_tests >/dev/null 2>&1 </dev/null
-ctest --test-dir build/x86_64 --output-on-failure "$@"
+"$WINELOADER" "$build/kavor-tests.exe" --gtest_list_tests >/dev/null 2>&1 </dev/null
+ctest --test-dir "$build" --output-on-failure "$@"

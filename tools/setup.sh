@@ -1,9 +1,15 @@
 #!/bin/bash
-# Installs what building and testing need on a fresh Debian 12 machine (run as root).
+# Installs what building and testing need on a fresh Debian 12 machine (run as root), and
+# the packages named as arguments, which some jobs need besides.
+# Usage: setup.sh [PACKAGE...]
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 python3
-          googletest wine wine64 xvfb xauth locales)
+          googletest wine wine64 xvfb xauth locales
+          # the 32-bit stage: an emulated PC that boots Debian's kernel, and 32-bit Wine
+          qemu-system-x86 busybox-static cpio e2fsprogs wine32:i386 "$@")
+# wine32 is a package of the i386 architecture.
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")

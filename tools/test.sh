@@ -1,7 +1,26 @@
 #!/bin/bash
-# Installs what is missing, builds both targets, and runs every test under Wine.
+# Installs what is missing, builds everything, and runs every test in two stages:
+#   quick:  the x86-64 build under wine64 on this machine;
+#   32-bit: the shipped 32-bit programs of build/i686 under 32-bit Wine, in a virtual
+#           machine (tools/vm32.sh), since this machine's kernel cannot run 32-bit code.
+# Usage: test.sh [--quick]   (--quick: the quick stage alone)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 bash tools/build.sh
-exec xvfb-run -a -s "-screen 0 1024x768x24" bash tools/run-tests.sh
+display=(xvfb-run -a -s "-screen 0 1024x768x24")
+
+status=0
+stage() { # name, command...
+    local name=$1 start=$SECONDS
+    shift
+    echo "== Stage $name"
+    "$@" || status=1
+    echo "== Stage $name took $((SECONDS - start)) s"
+}
+stage "quick (x86-64 under wine64)" "${display[@]}" bash tools/run-tests.sh
+if [ "${1:-}" != --quick ]; then
+    stage "32-bit (shipped programs under 32-bit Wine, emulated PC)" \
+        bash tools/vm32.sh env KAVOR_STAGE=32 "${display[@]}" bash tools/run-tests.sh
+fi
+exit $status

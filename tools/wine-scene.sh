@@ -26,7 +26,7 @@ empty_association() { wine reg add 'HKCR\.xls' /ve /d "" /f >/dev/null; }
 
 lay_shipment() {
     mkdir -p "$shipment_unix"
-    cp "$build/addin-install.exe" "$build/addin-uninstall.exe" "$shipment_unix/"
+    cp "$programs/addin-install.exe" "$programs/addin-uninstall.exe" "$shipment_unix/"
     for file in kavorlib.dll kavorlib.xla kavor.hlp; do echo "Kavor Interface $file" > "$shipment_unix/$file"; done
     echo "setup workbook" > "$shipment_unix/addinsetup.xls"
     echo "removal workbook" > "$shipment_unix/DEL_ADDIN.XLS"

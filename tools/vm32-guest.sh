@@ -1,0 +1,21 @@
+#!/bin/bash
+# The second stage inside the virtual machine of vm32.sh, as its first process: mounts
+# what programs expect, runs the command that vm32.sh left in OUT/command, keeps its exit
+# status in OUT/status and powers the machine off. Usage: vm32-guest.sh PROJECT OUT
+project=$1
+out=$2
+export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
+mkdir -p /dev/pts /dev/shm
+mount -t devpts devpts /dev/pts
+mount -t tmpfs tmpfs /dev/shm
+# The guest's own /tmp and /run: this machine's are not its to use.
+mount -t tmpfs tmpfs /tmp
+mount -t tmpfs tmpfs /run
+hostname kavor-vm32
+echo "== In the 32-bit virtual machine ($(uname -m), kernel $(uname -r), $(nproc) processors)"
+cd "$project"
+bash -c "$(cat "$out/command")" </dev/null
+echo $? > "$out/status"
+sync
+echo o > /proc/sysrq-trigger
+sleep 60
