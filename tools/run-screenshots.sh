@@ -23,7 +23,7 @@ capture() {
     local window picture="$shots/$2" deadline=$((SECONDS + 60))
     window="$(wait_for_window "$1")"
     import -window "$window" "$picture"
-    until import -window "$window" "$picture.next" && cmp -s "$picture" "$picture.next" ||
+    until import -window "$window" "png:$picture.next" && cmp -s "$picture" "$picture.next" ||
           [ $SECONDS -ge $deadline ]; do
         mv "$picture.next" "$picture"
         sleep 0.2

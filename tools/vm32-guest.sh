@@ -8,14 +8,19 @@ export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/r
 mkdir -p /dev/pts /dev/shm
 mount -t devpts devpts /dev/pts
 mount -t tmpfs tmpfs /dev/shm
-# The guest's own /tmp and /run: this machine's are not its to use.
-mount -t tmpfs tmpfs /tmp
+# The guest's own /tmp and /run: this machine's are not its to use. The project itself may
+# lie under /tmp (a clone made there): it is brought back into the fresh /tmp.
 mount -t tmpfs tmpfs /run
+mkdir -p /run/host-tmp && mount --rbind /tmp /run/host-tmp
+mount -t tmpfs tmpfs /tmp
+case "$project/" in
+    /tmp/*) mkdir -p "$project" && mount --rbind "/run/host-tmp/${project#/tmp/}" "$project" ;;
+esac
 hostname kavor-vm32
 echo "== In the 32-bit virtual machine ($(uname -m), kernel $(uname -r), $(nproc) processors)"
 cd "$project"
 bash -c "$(cat "$out/command")" </dev/null
 echo $? > "$out/status"
 sync
-echo o > /proc/sysrq-trigger
-sleep 60
+# busybox-static's own poweroff: it needs no init to talk to.
+exec /bin/busybox poweroff -f
