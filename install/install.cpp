@@ -24,7 +24,8 @@ static bool ExcelRunning;
 
 static int show_stop(const char *text)
 {
-    return MessageBoxA(NULL, text, SetupCaption, MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxA(NULL, text, SetupCaption, MB_OK | MB_ICONEXCLAMATION);
+    return ExitStopped;
 }
 
 static int show_formatted_stop(const char *format, const char *path)
@@ -67,6 +68,10 @@ static int show_copy_failure(const char *folder, const char *name, DWORD code)
 
 static BOOL CALLBACK excel_window_present(HWND window, LPARAM)
 {
+    // Our own console window bears the program's path as its title, and that path may
+    // well contain "Microsoft Excel" (a download folder named after it, say).
+    if (window == GetConsoleWindow())
+        return TRUE;
     char title[512];
     // Excel 2013 and later title the main window "Book1 - Excel"; its class is XLMAIN in
     // every version.
@@ -101,13 +106,13 @@ int main()
         return show_path_too_long("the Setup program's folder");
 
     if (!running_excel_guard())
-        return IDCANCEL;
+        return ExitCancelled;
 
     DiscoveryStatus status = locate_excel();
     if (status == AssociationEmpty) {
         INT_PTR answer = DialogBoxParamA(NULL, "EXCELNOTFOUND", NULL, where_is_excel_proc, 0);
         if (answer == 0)
-            return 0;
+            return ExitCancelled;
         if (answer == WhereIsExcelPathTooLong)
             return show_path_too_long("EXCEL.EXE");
     } else if (status == PathTooLong) {
@@ -125,7 +130,7 @@ int main()
         else if (answer == IDNO)
             ExcelMajorVersion = 0;
         else
-            return answer;
+            return ExitCancelled;
     }
 
     char AddinFolder[PathCapacity];
@@ -158,5 +163,6 @@ int main()
     char workbook[PathCapacity];
     if (!join_path(workbook, SourceFolder, "addinsetup.xls"))
         return show_path_too_long("the setup workbook addinsetup.xls");
-    return (int)(INT_PTR)open_document(workbook);
+    open_document(workbook);
+    return ExitDone;
 }

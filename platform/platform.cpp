@@ -2,6 +2,9 @@
 // reads, and DLLs taken only from Windows' own folder.
 #include "platform.h"
 
+#include <objbase.h>
+#include <shellapi.h>
+
 #include <string.h>
 
 const char SetupCaption[] = "Kavor Interface Add-In Setup";
@@ -102,13 +105,35 @@ FARPROC find_function(const char *module_name, const char *function_name, HMODUL
     return function;
 }
 
-HINSTANCE open_document(const char *path)
+void open_document(const char *path)
 {
-    typedef HINSTANCE(WINAPI * ShellExecuteFunction)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
-    HMODULE shell;
-    FARPROC function = find_function("shell32.dll", "ShellExecuteA", &shell);
-    if (function == NULL)
-        return 0;
-    // SHELL32 stays loaded: the shell may still be at work on its own threads.
-    return as_function<ShellExecuteFunction>(function)(NULL, "open", path, NULL, NULL, SW_SHOWNORMAL);
+    typedef HRESULT(WINAPI * CoInitializeExFunction)(LPVOID, DWORD);
+    typedef void(WINAPI * CoUninitializeFunction)();
+    typedef BOOL(WINAPI * ShellExecuteExFunction)(SHELLEXECUTEINFOA *);
+    // The shell activates verb handlers and shell extensions through COM, so COM comes
+    // first, apartment-threaded and without OLE1 DDE, as Windows asks of the shell's
+    // callers. Both DLLs stay loaded: the shell may still be at work on its own threads.
+    HMODULE com = load_system_library("ole32.dll");
+    FARPROC initialize = com != NULL ? GetProcAddress(com, "CoInitializeEx") : NULL;
+    FARPROC uninitialize = com != NULL ? GetProcAddress(com, "CoUninitialize") : NULL;
+    bool com_ready = initialize != NULL && uninitialize != NULL &&
+                     SUCCEEDED(as_function<CoInitializeExFunction>(initialize)(
+                         NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    HMODULE shell = load_system_library("shell32.dll");
+    FARPROC execute = shell != NULL ? GetProcAddress(shell, "ShellExecuteExA") : NULL;
+    if (execute != NULL) {
+        SHELLEXECUTEINFOA request = {};
+        request.cbSize = sizeof request;
+        // We exit right after the call: the shell must finish its work (a DDE
+        // conversation with Excel, say) before it returns, not on a thread of ours. The
+        // shell shows no messages of its own, as ShellExecuteA did not: a missing
+        // association or workbook is no stop for these programs.
+        request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+        request.lpVerb = "open";
+        request.lpFile = path;
+        request.nShow = SW_SHOWNORMAL;
+        as_function<ShellExecuteExFunction>(execute)(&request);
+    }
+    if (com_ready)
+        as_function<CoUninitializeFunction>(uninitialize)();
 }

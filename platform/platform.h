@@ -5,6 +5,13 @@
 #include <windows.h>
 #include <stddef.h>
 
+// The programs' exit status, for scripts that deploy the add-in.
+enum ExitStatus {
+    ExitDone = 0,
+    ExitStopped = 1,   // stopped with a message, or (uninstaller) a file could not be deleted
+    ExitCancelled = 2, // the user cancelled: running-Excel message, dialog, version question
+};
+
 // Caption of every message box of both programs.
 extern const char SetupCaption[];
 
@@ -32,10 +39,11 @@ void restrict_dll_search();
 // Loads a DLL of Windows by its full path in the system folder, never from elsewhere.
 HMODULE load_system_library(const char *name);
 
-// Hands a document to the shell ("open", SW_SHOWNORMAL) without waiting. SHELL32 is
-// loaded only once the DLL search is restricted: its own imports would otherwise be looked
-// for beside the program too. Gives ShellExecuteA's result, or 0 when it is missing.
-HINSTANCE open_document(const char *path);
+// Hands a document to the shell ("open", SW_SHOWNORMAL) and waits only until the shell has
+// passed it on, not for Excel. OLE32 and SHELL32 are loaded only once the DLL search is
+// restricted: their own imports would otherwise be looked for beside the program too. The
+// outcome is not examined: Excel reports its own trouble.
+void open_document(const char *path);
 
 // Looks a function up by name in a system DLL loaded at run time; null when either is
 // missing (the module is then released).

@@ -35,10 +35,13 @@ protected:
     void SetUp() override
     {
         reset_excel_registry();
-        shipment = make_temp_folder("shipment");
+        // A download folder named after Excel: the installer's own console window, titled
+        // with its path, then reads "Microsoft Excel" too.
+        shipment = make_temp_folder("Microsoft Excel add-ins");
         office = make_temp_folder("office");
         addins = make_temp_folder("addins");
         ASSERT_TRUE(copy_from_build("addin-install.exe", shipment + "addin-install.exe"));
+        open_console_window(shipment + "addin-install.exe");
         for (const char *name : AddinFiles)
             write_file(shipment + name, std::string("new ") + name);
         write_file(shipment + "addinsetup.xls", "setup workbook");
@@ -73,12 +76,14 @@ protected:
         return window;
     }
 
-    // Answers the window and checks that the program then ends without another one.
-    void answer_and_expect_end(const Launched &run, HWND window, int button)
+    // Answers the window and checks that the program then ends without another one, with
+    // this exit status: 0 done, 1 stopped with a message, 2 cancelled.
+    void answer_and_expect_end(const Launched &run, HWND window, int button, DWORD status)
     {
         press_button(window, button);
         ASSERT_TRUE(wait_for_window_gone(window, Deadline));
         EXPECT_TRUE(runs_silently(run, Deadline));
+        EXPECT_EQ(status, exit_status(run));
     }
 
     void expect_installed(const std::string &folder)
@@ -133,6 +138,7 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
     Launched run;
     ASSERT_TRUE(launch_installer(run));
     ASSERT_TRUE(runs_silently(run, Deadline));
+    EXPECT_EQ(0u, exit_status(run));
     expect_installed(folder);
     expect_setup_workbook_opened();
 }
@@ -154,7 +160,7 @@ TEST_F(Installer, RunningExcelMessageComesBackUntilExcelIsClosed)
     expect_nothing_copied(addins);
 
     excel.close();
-    answer_and_expect_end(run, message, IDOK);
+    answer_and_expect_end(run, message, IDOK, 0);
     expect_installed(addins);
 }
 
@@ -181,10 +187,11 @@ TEST_F(Installer, WhichWindowsCountAsARunningExcel)
         if (row.counts) {
             HWND message = expect_message(run, RunningExcelText, {IDOK, IDCANCEL}, true);
             ASSERT_TRUE(message != NULL);
-            answer_and_expect_end(run, message, IDCANCEL);
+            answer_and_expect_end(run, message, IDCANCEL, 2);
             expect_nothing_copied(addins);
         } else {
             EXPECT_TRUE(runs_silently(run, Deadline));
+            EXPECT_EQ(0u, exit_status(run));
             expect_installed(addins);
         }
         excel.close();
@@ -221,7 +228,7 @@ TEST_F(Installer, EachAssociationStopHasItsMessage)
         ASSERT_TRUE(launch_installer(run));
         HWND message = expect_message(run, row.text, OkOnly, true);
         ASSERT_TRUE(message != NULL);
-        answer_and_expect_end(run, message, IDOK);
+        answer_and_expect_end(run, message, IDOK, 1);
     }
 }
 
@@ -246,7 +253,7 @@ TEST_F(WhereIsExcel, TypedPathIsCleanedAndUsed)
     Launched run;
     open_dialog(run);
     SetDlgItemTextA(dialog, 100, ("\"" + office + "EXCEL.EXE\" /e").c_str());
-    answer_and_expect_end(run, dialog, IDOK);
+    answer_and_expect_end(run, dialog, IDOK, 0);
     expect_installed(addins);
 }
 
@@ -263,7 +270,7 @@ TEST_F(WhereIsExcel, BrowsePutsTheChosenFileIntoTheEditBox)
     ASSERT_TRUE(wait_for_window_gone(chooser, Deadline));
     EXPECT_EQ(chosen, control_text(dialog, 100));
 
-    answer_and_expect_end(run, dialog, IDCANCEL);
+    answer_and_expect_end(run, dialog, IDCANCEL, 2);
     expect_nothing_copied(addins);
 }
 
@@ -274,6 +281,7 @@ TEST_F(WhereIsExcel, CloseBoxEndsSilently)
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
     EXPECT_TRUE(runs_silently(run, Deadline));
+    EXPECT_EQ(2u, exit_status(run));
     expect_nothing_copied(addins);
 }
 
@@ -289,7 +297,7 @@ TEST_F(WhereIsExcel, PathTooLongForItsBufferIsRefusedNotCut)
                                   "Add-In installation cannot continue. Shutting down.",
                                   OkOnly, true);
     ASSERT_TRUE(message != NULL);
-    answer_and_expect_end(run, message, IDOK);
+    answer_and_expect_end(run, message, IDOK, 1);
     expect_nothing_copied(addins);
 }
 
@@ -301,7 +309,7 @@ TEST_F(WhereIsExcel, EmptyPathAndNoFillRelativeLibraryFolder)
     ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
     HWND question = expect_message(run, VersionQuestionText, YesNoCancel, false);
     ASSERT_TRUE(question != NULL);
-    answer_and_expect_end(run, question, IDNO);
+    answer_and_expect_end(run, question, IDNO, 0);
     // Library\ under the current directory, which is the shipment folder here.
     expect_installed(shipment + "Library\\");
 }
@@ -311,7 +319,8 @@ TEST_F(Installer, VersionQuestionAnswers)
     struct Row {
         int answer;
         const char *installed; // "9.0", "0.0" or nothing
-    } rows[] = {{IDYES, "9.0"}, {IDNO, "0.0"}, {IDCANCEL, ""}};
+        DWORD status;
+    } rows[] = {{IDYES, "9.0", 0}, {IDNO, "0.0", 0}, {IDCANCEL, "", 2}};
     for (const Row &row : rows) {
         SCOPED_TRACE(row.answer);
         reset_excel_registry();
@@ -329,7 +338,7 @@ TEST_F(Installer, VersionQuestionAnswers)
         ASSERT_TRUE(launch_installer(run));
         HWND question = expect_message(run, VersionQuestionText, YesNoCancel, false);
         ASSERT_TRUE(question != NULL);
-        answer_and_expect_end(run, question, row.answer);
+        answer_and_expect_end(run, question, row.answer, row.status);
         if (std::string(row.installed) == "9.0")
             expect_installed(office2000);
         else
@@ -355,7 +364,7 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
         ASSERT_TRUE(launch_installer(run));
         HWND message = expect_message(run, text, OkOnly, true);
         ASSERT_TRUE(message != NULL);
-        answer_and_expect_end(run, message, IDOK);
+        answer_and_expect_end(run, message, IDOK, 1);
         EXPECT_FALSE(file_exists(office + "opened.txt")) << "setup workbook opened";
     };
 

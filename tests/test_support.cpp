@@ -100,6 +100,11 @@ void register_xls_command(const std::string &command)
 {
     write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, "KavorTest.Sheet");
     write_reg_string(HKEY_CLASSES_ROOT, "KavorTest.Sheet\\shell\\open\\command", NULL, command);
+    // Excel's association asks for DDE too. No stand-in Excel answers it: the shell then
+    // starts the command above, which records the workbook.
+    write_reg_string(HKEY_CLASSES_ROOT, "KavorTest.Sheet\\shell\\open\\ddeexec", NULL, "[open(\"%1\")]");
+    write_reg_string(HKEY_CLASSES_ROOT, "KavorTest.Sheet\\shell\\open\\ddeexec\\application", NULL, "Excel");
+    write_reg_string(HKEY_CLASSES_ROOT, "KavorTest.Sheet\\shell\\open\\ddeexec\\topic", NULL, "system");
 }
 
 std::string install_stand_in_excel(const std::string &folder, int major, const char *name)
@@ -185,6 +190,22 @@ bool launch(const std::string &exe, Launched &process, const std::string &argume
     std::string folder = exe.substr(0, exe.rfind('\\') + 1);
     return CreateProcessA(exe.c_str(), &command[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(),
                           &startup, &process.info) != 0;
+}
+
+void open_console_window(const std::string &title)
+{
+    FreeConsole();
+    AllocConsole();
+    SetConsoleTitleA(title.c_str());
+    // Observed under Wine: the window appears only once someone asks for it.
+    GetConsoleWindow();
+}
+
+DWORD exit_status(const Launched &process)
+{
+    DWORD status = STILL_ACTIVE;
+    GetExitCodeProcess(process.info.hProcess, &status);
+    return status;
 }
 
 struct WindowSearch {

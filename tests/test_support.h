@@ -51,7 +51,11 @@ struct Launched {
     ~Launched();
 };
 
+// Programs launched share the test's console.
 bool launch(const std::string &exe, Launched &process, const std::string &arguments = "");
+// Gives the test, and so the programs it launches, a new console whose window exists from
+// the start and bears this title, as Windows shows a console program started from Explorer.
+void open_console_window(const std::string &title);
 // Waits for a visible top-level window of the process (with this caption, when given);
 // NULL at the deadline or when the process ends.
 HWND wait_for_window(const Launched &process, DWORD timeout_ms, const char *caption = NULL);
@@ -63,6 +67,8 @@ std::string control_text(HWND window, int id);
 HWND first_edit_box(HWND window);
 // Presses the button with this id the way a click does.
 void press_button(HWND window, int id);
+// The process's exit status; STILL_ACTIVE while it runs.
+DWORD exit_status(const Launched &process);
 // Waits for the process to end; false at the deadline.
 bool wait_for_exit(const Launched &process, DWORD timeout_ms);
 // Runs the process to its end, failing the test if it shows any window on the way.

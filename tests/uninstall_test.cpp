@@ -73,13 +73,15 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
     Launched run;
     ASSERT_TRUE(launch(program(), run));
     ASSERT_TRUE(runs_silently(run, Deadline));
+    EXPECT_EQ(0u, exit_status(run));
 
     expect_addin_files(folder, false);
     EXPECT_TRUE(file_exists(folder)) << "the add-in folder itself stays";
     expect_removal_workbook_opened();
 }
 
-TEST_F(Uninstaller, FilesAlreadyGoneBringNoMessage)
+// Exit status 0 when the files are gone, whoever deleted them; 1 when one stays in use.
+TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
 {
     install_stand_in_excel(office, 8);
     std::string folder = make_temp_folder("addin-path");
@@ -90,12 +92,28 @@ TEST_F(Uninstaller, FilesAlreadyGoneBringNoMessage)
     Launched first;
     ASSERT_TRUE(launch(program(), first));
     ASSERT_TRUE(runs_silently(first, Deadline));
+    EXPECT_EQ(0u, exit_status(first));
     expect_addin_files(folder, false);
 
     Launched second;
     ASSERT_TRUE(launch(program(), second));
     ASSERT_TRUE(runs_silently(second, Deadline));
+    EXPECT_EQ(0u, exit_status(second));
     EXPECT_TRUE(file_exists(folder));
+
+    // Excel still holds the add-in workbook open, sharing it with no one.
+    lay_addin_files(folder);
+    HANDLE held = CreateFileA((folder + "kavorlib.xla").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                              0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    Launched third;
+    ASSERT_TRUE(launch(program(), third));
+    EXPECT_TRUE(runs_silently(third, Deadline));
+    EXPECT_EQ(1u, exit_status(third));
+    CloseHandle(held);
+    EXPECT_TRUE(file_exists(folder + "kavorlib.xla"));
+    EXPECT_FALSE(file_exists(folder + "kavorlib.dll"));
+    EXPECT_FALSE(file_exists(folder + "kavor.hlp"));
 }
 
 TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
@@ -141,6 +159,7 @@ TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
         EXPECT_FALSE(seen.has_icon);
         press_button(window, row.answer);
         ASSERT_TRUE(wait_for_exit(run, Deadline)) << "still running after the answer";
+        EXPECT_EQ(1u, exit_status(run));
 
         expect_addin_files(folder, true);
         // Without an association the shell has nothing to open the workbook with.

@@ -1,6 +1,7 @@
 #!/bin/bash
-# Builds the shipped 32-bit programs and packs them, with a note for whoever ships them,
-# into build/dist/kavor-addin-setup-VERSION.zip.
+# Builds the shipped 32-bit programs and packs them, with a note for whoever ships them and
+# their SHA-256 sums, into build/dist/kavor-addin-setup-VERSION.zip. With KAVOR_SIGN_PKCS12
+# and KAVOR_SIGN_PASSWORD (see sign.sh) the programs in the zip are signed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh zip
@@ -12,6 +13,11 @@ staging="build/dist/$name"
 rm -rf "$staging" "build/dist/$name.zip"
 mkdir -p "$staging"
 cp build/i686/addin-install.exe build/i686/addin-uninstall.exe "$staging/"
+if [ -n "${KAVOR_SIGN_PKCS12:-}" ]; then
+    bash tools/sign.sh "$staging/addin-install.exe" "$staging/addin-uninstall.exe"
+else
+    echo "Not signed: KAVOR_SIGN_PKCS12 and KAVOR_SIGN_PASSWORD name no certificate."
+fi
 cat > "$staging/SHIPPING.txt" <<TXT
 Kavor Interface Add-In Setup $version
 
@@ -28,6 +34,7 @@ add-in, under exactly these names:
 The programs need nothing but Windows; they run as the user who starts them and change
 only that user's Excel add-in folder.
 TXT
+(cd "$staging" && sha256sum addin-install.exe addin-uninstall.exe SHIPPING.txt > SHA256SUMS)
 # Fixed times and no extra attributes, so that the same build gives the same archive.
 find "$staging" -exec touch -d "@${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}" {} +
 (cd build/dist && zip -q -X -D -r "$name.zip" "$name")

@@ -20,6 +20,11 @@ register_stand_in_excel() {
     cp "$build/stand-in-excel$1.exe" "$office_unix/EXCEL.EXE"
     wine reg add 'HKCR\.xls' /ve /d KavorDemo.Sheet /f >/dev/null
     wine reg add 'HKCR\KavorDemo.Sheet\shell\open\command' /ve /d "\"$office\\EXCEL.EXE\" \"%1\"" /f >/dev/null
+    # Excel's association asks for DDE as well; the stand-in does not answer, so the shell
+    # starts the command above.
+    wine reg add 'HKCR\KavorDemo.Sheet\shell\open\ddeexec' /ve /d '[open("%1")]' /f >/dev/null
+    wine reg add 'HKCR\KavorDemo.Sheet\shell\open\ddeexec\application' /ve /d Excel /f >/dev/null
+    wine reg add 'HKCR\KavorDemo.Sheet\shell\open\ddeexec\topic' /ve /d system /f >/dev/null
 }
 
 empty_association() { wine reg add 'HKCR\.xls' /ve /d "" /f >/dev/null; }

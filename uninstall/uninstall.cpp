@@ -16,7 +16,8 @@ static int show_manual_removal_message()
              "and KAVORLIB.DLL.",
              "Kavor", "KAVORLIB.XLA", "KAVORLIB.XLA");
     // Any answer ends the program the same way.
-    return MessageBoxA(NULL, text, SetupCaption, MB_YESNOCANCEL);
+    MessageBoxA(NULL, text, SetupCaption, MB_YESNOCANCEL);
+    return ExitStopped;
 }
 
 int main()
@@ -41,15 +42,20 @@ int main()
     if (resolve_addin_folder(ExcelMajorVersion, AddinFolder) != Found)
         return show_manual_removal_message();
 
-    int result = 0;
+    // A file that is still there afterwards (in use, say) is reported to a deploying
+    // script by the exit status alone; one that was already gone counts as deleted.
+    int result = ExitDone;
     for (const char *name : AddinFileSet) {
         char path[PathCapacity];
         if (!join_path(path, AddinFolder, name))
             return show_manual_removal_message();
         // Read-only, hidden and system files refuse deletion until their attributes go.
-        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        bool present = GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+        if (present)
             SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE);
-        result = DeleteFileA(path);
+        DeleteFileA(path);
+        if (present && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+            result = ExitStopped;
     }
     return result;
 }
