@@ -3,7 +3,6 @@
 
 #include <shlobj.h>
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -167,7 +166,7 @@ static DiscoveryStatus resolve_application_data_folder(int ExcelMajorVersion, ch
         return PathTooLong;
 
     char key_name[64];
-    snprintf(key_name, sizeof key_name, "Software\\Microsoft\\Office\\%d.0\\Common\\General",
+    format_text(key_name, sizeof key_name, "Software\\Microsoft\\Office\\%d.0\\Common\\General",
              ExcelMajorVersion);
     char subfolder[PathCapacity];
     HKEY key;
@@ -186,7 +185,7 @@ static DiscoveryStatus resolve_application_data_folder(int ExcelMajorVersion, ch
 static DiscoveryStatus resolve_excel97_folder(int ExcelMajorVersion, char *AddinFolder)
 {
     char key_name[64];
-    snprintf(key_name, sizeof key_name, "Software\\Microsoft\\Office\\%d.0\\Excel\\Microsoft Excel",
+    format_text(key_name, sizeof key_name, "Software\\Microsoft\\Office\\%d.0\\Excel\\Microsoft Excel",
              ExcelMajorVersion);
     HKEY key;
     bool have_path = false;

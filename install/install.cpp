@@ -3,7 +3,6 @@
 #include "../discovery/discovery.h"
 #include "where_is_excel.h"
 
-#include <stdio.h>
 #include <string.h>
 
 static const char *const AddinFileSet[] = {"kavorlib.dll", "kavorlib.xla", "kavor.hlp"};
@@ -31,7 +30,7 @@ static int show_stop(const char *text)
 static int show_formatted_stop(const char *format, const char *path)
 {
     char text[512];
-    snprintf(text, sizeof text, format, path);
+    format_text(text, sizeof text, format, path);
     return show_stop(text);
 }
 
@@ -45,7 +44,7 @@ static int show_association_stop(DiscoveryStatus status)
     default: reason = "Invalid registry entry for opening .XLS files."; break;
     }
     char text[512];
-    snprintf(text, sizeof text, "%s%s", reason, NoExcelText);
+    format_text(text, sizeof text, "%s%s", reason, NoExcelText);
     return show_stop(text);
 }
 
@@ -60,9 +59,9 @@ static int show_copy_failure(const char *folder, const char *name, DWORD code)
 {
     // Large enough for a joined path that did not fit a path buffer.
     char path[PathCapacity * 2];
-    snprintf(path, sizeof path, "%s%s", folder, name);
+    format_text(path, sizeof path, "%s%s", folder, name);
     char text[512];
-    snprintf(text, sizeof text, "CopyFile failed for %s with error code=%d", path, (int)code);
+    format_text(text, sizeof text, "CopyFile failed for %s with error code=%d", path, (int)code);
     return show_stop(text);
 }
 

@@ -5,6 +5,8 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <stdarg.h>
+#include <stdio.h>
 #include <string.h>
 
 const char SetupCaption[] = "Kavor Interface Add-In Setup";
@@ -29,6 +31,17 @@ bool append_text(char *buffer, size_t capacity, const char *text)
 bool join_path(char *path, const char *folder, const char *name)
 {
     return copy_text(path, PathCapacity, folder) && append_text(path, PathCapacity, name);
+}
+
+bool format_text(char *buffer, size_t capacity, const char *format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    int length = _vsnprintf(buffer, capacity, format, arguments);
+    va_end(arguments);
+    // _vsnprintf leaves no terminator when the text fills the buffer or more.
+    buffer[capacity - 1] = '\0';
+    return length >= 0 && (size_t)length < capacity;
 }
 
 // The registry hands back the stored bytes as they are: a string may come without its

@@ -25,6 +25,10 @@ bool copy_text(char *buffer, size_t capacity, const char *text);
 bool append_text(char *buffer, size_t capacity, const char *text);
 // folder + name into a path buffer, under the same rule.
 bool join_path(char *path, const char *folder, const char *name);
+// snprintf by msvcrt's own _vsnprintf, which every Windows has: MinGW's C99 snprintf brings
+// its whole number printer along. The text always ends inside the buffer, cut if it must
+// be; false when it was cut.
+bool format_text(char *buffer, size_t capacity, const char *format, ...);
 
 // RegQueryValueExA / RegQueryValueA that always leave a terminated string inside the
 // buffer, whatever the value's type or termination. A value that does not fit whole,

@@ -1,8 +1,22 @@
 #!/bin/bash
-# Measures the shipped programs: sizes, run time under Wine against an empty console
-# program, and the whole test suite's wall time. Prints a Markdown table.
+# The benchmark: the shipped 32-bit programs against the least an install and an uninstall
+# can do, against NSIS doing the same job, and against an empty program, all under 32-bit
+# Wine in the virtual machine of vm32.sh, with sizes. Prints a Markdown table.
+# RUNS (default 15) runs of each program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
+bash tools/setup.sh nsis
 bash tools/build.sh >/dev/null
-exec xvfb-run -a -s "-screen 0 1024x768x24" bash tools/run-bench.sh "$@"
+# NSIS builds its installers here; they carry placeholder add-in files.
+shipment=build/bench-nsis
+rm -rf "$shipment" && mkdir -p "$shipment"
+for file in kavorlib.dll kavorlib.xla kavor.hlp; do echo "Kavor Interface $file" > "$shipment/$file"; done
+for job in install uninstall; do
+    define=()
+    [ $job = uninstall ] && define=(-DUNINSTALL)
+    makensis -V2 -DSHIPMENT="$PWD/$shipment" -DOUTPUT="$PWD/$shipment/nsis-$job.exe" "${define[@]}" \
+        tools/bench/kavor.nsi > "$shipment/nsis-$job.log"
+done
+bash tools/vm32.sh env KAVOR_STAGE=32 RUNS="${RUNS:-15}" xvfb-run -a -s "-screen 0 1024x768x24" \
+    bash tools/run-bench.sh
+echo "Emulated by QEMU $(qemu-system-x86_64 --version | sed -n '1s/.*version \([^ ]*\).*/\1/p') without KVM (TCG) on this machine: $(nproc) cores of $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/^Mem:/ {print $2}') GiB."

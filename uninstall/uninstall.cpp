@@ -2,14 +2,13 @@
 // from the folder Excel loads add-ins from, or tells the user how to do it by hand.
 #include "../discovery/discovery.h"
 
-#include <stdio.h>
 
 static const char *const AddinFileSet[] = {"kavorlib.dll", "KAVORLIB.XLA", "kavor.hlp"};
 
 static int show_manual_removal_message()
 {
     char text[512];
-    snprintf(text, sizeof text,
+    format_text(text, sizeof text,
              "The uninstallation script had trouble finding the Add-Ins folder for Microsoft "
              "Excel. The %s Add-In for Excel will not be uninstalled automatically. To delete "
              "the Add-In, use Explorer to search for %s. If/when found, delete the files %s "

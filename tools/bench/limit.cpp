@@ -1,0 +1,58 @@
+// The least an install (or, built with LIMIT_UNINSTALL, an uninstall) can do, for the
+// benchmark: only the calls no setup program can avoid, with no discovery, no checks and
+// no messages.
+//   install:   create the add-in folder, copy the three files, hand addinsetup.xls to the shell
+//   uninstall: hand DEL_ADDIN.XLS to the shell, delete the three files
+// Usage: limit-install|limit-uninstall SOURCE_FOLDER\ ADDIN_FOLDER\ (folders given whole)
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <string.h>
+
+static const char *const AddinFiles[] = {"kavorlib.dll", "kavorlib.xla", "kavor.hlp"};
+
+static void join(char *path, const char *folder, const char *name)
+{
+    strcpy(path, folder);
+    strcat(path, name);
+}
+
+// As the shipped programs do it, since Windows asks it of a caller that exits at once.
+static void hand_to_shell(const char *folder, const char *name)
+{
+    char workbook[MAX_PATH];
+    join(workbook, folder, name);
+    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    SHELLEXECUTEINFOA request = {};
+    request.cbSize = sizeof request;
+    request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    request.lpVerb = "open";
+    request.lpFile = workbook;
+    request.nShow = SW_SHOWNORMAL;
+    ShellExecuteExA(&request);
+    CoUninitialize();
+}
+
+int main(int, char **argv)
+{
+    const char *source = argv[1], *addins = argv[2];
+    char path[MAX_PATH];
+#ifdef LIMIT_UNINSTALL
+    hand_to_shell(source, "DEL_ADDIN.XLS");
+    for (const char *name : AddinFiles) {
+        join(path, addins, name);
+        DeleteFileA(path);
+    }
+#else
+    CreateDirectoryA(addins, NULL);
+    for (const char *name : AddinFiles) {
+        char copy[MAX_PATH];
+        join(path, source, name);
+        join(copy, addins, name);
+        CopyFileA(path, copy, FALSE);
+    }
+    hand_to_shell(source, "addinsetup.xls");
+#endif
+    return 0;
+}
