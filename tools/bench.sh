@@ -14,7 +14,7 @@ for file in kavorlib.dll kavorlib.xla kavor.hlp; do echo "Kavor Interface $file"
 for job in install uninstall; do
     define=()
     [ $job = uninstall ] && define=(-DUNINSTALL)
-    makensis -V2 -DSHIPMENT="$PWD/$shipment" -DOUTPUT="$PWD/$shipment/nsis-$job.exe" "${define[@]}" \
+    makensis -V4 -DSHIPMENT="$PWD/$shipment" -DOUTPUT="$PWD/$shipment/nsis-$job.exe" "${define[@]}" \
         tools/bench/kavor.nsi > "$shipment/nsis-$job.log"
 done
 bash tools/vm32.sh env KAVOR_STAGE=32 RUNS="${RUNS:-15}" xvfb-run -a -s "-screen 0 1024x768x24" \

@@ -76,6 +76,6 @@ for program in limit-install limit-uninstall; do
 done
 whole=$(size "$nsis/nsis-install.exe")
 echo "| Size of the NSIS installer | $whole bytes | $(ratio "$whole" "$(size "$programs/bench/limit-install.exe")") | | |"
-echo "| Size of the NSIS installer less its compressed payload ($nsis_payload bytes): its stub | $((whole - nsis_payload)) bytes | $(ratio $((whole - nsis_payload)) "$(size "$programs/bench/limit-install.exe")") | | |"
+echo "| Size of the NSIS installer less its compressed payload of $nsis_payload bytes: its stub | $((whole - nsis_payload)) bytes | $(ratio $((whole - nsis_payload)) "$(size "$programs/bench/limit-install.exe")") | | |"
 echo
 echo "Median of $runs runs each; inside the virtual machine: Debian's kernel $(uname -r), $(nproc) emulated processors, 32-bit Wine $("$WINELOADER" --version | sed 's/^wine-//')."

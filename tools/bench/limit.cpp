@@ -4,9 +4,7 @@
 //   install:   create the add-in folder, copy the three files, hand addinsetup.xls to the shell
 //   uninstall: hand DEL_ADDIN.XLS to the shell, delete the three files
 // Usage: limit-install|limit-uninstall SOURCE_FOLDER\ ADDIN_FOLDER\ (folders given whole)
-#include <windows.h>
-#include <objbase.h>
-#include <shellapi.h>
+#include "../../platform/platform.h"
 
 #include <string.h>
 
@@ -18,20 +16,12 @@ static void join(char *path, const char *folder, const char *name)
     strcat(path, name);
 }
 
-// As the shipped programs do it, since Windows asks it of a caller that exits at once.
+// Exactly as the shipped programs do it, since Windows asks it of a caller that exits at once.
 static void hand_to_shell(const char *folder, const char *name)
 {
     char workbook[MAX_PATH];
     join(workbook, folder, name);
-    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    SHELLEXECUTEINFOA request = {};
-    request.cbSize = sizeof request;
-    request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    request.lpVerb = "open";
-    request.lpFile = workbook;
-    request.nShow = SW_SHOWNORMAL;
-    ShellExecuteExA(&request);
-    CoUninitialize();
+    open_document(workbook);
 }
 
 int main(int, char **argv)
