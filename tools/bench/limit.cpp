@@ -26,6 +26,9 @@ static void hand_to_shell(const char *folder, const char *name)
 
 int main(int, char **argv)
 {
+    // As the shipped programs do: with the DLL search kept to Windows' own folder, the many
+    // DLLs the shell loads are found there at once instead of being looked for here first.
+    restrict_dll_search();
     const char *source = argv[1], *addins = argv[2];
     char path[MAX_PATH];
 #ifdef LIMIT_UNINSTALL
