@@ -16,8 +16,9 @@ cp "$programs/bench/"*.exe "$nsis"/nsis-*.exe "$shipment_unix/"
 addins="$(appdata)\\Microsoft\\AddIns\\"
 addins_unix="$(unix_path "$addins")"
 
-# Milliseconds from the start of a program until it has ended, then waits (untimed) for
-# the stand-in Excel to record the workbook the program handed over.
+# Milliseconds from the start of a program until it has ended, then waits (untimed) until
+# the stand-in Excel has recorded the workbook the program handed over and has ended, so
+# that no run shares the machine with the one before.
 opened=0
 time_run() {
     local start elapsed deadline=$((SECONDS + 60))
@@ -27,6 +28,7 @@ time_run() {
     if [ "$1" != empty-console.exe ]; then
         opened=$((opened + 1))
         until [ "$(cat "$opened_unix" 2>/dev/null | wc -l)" -ge $opened ] || [ $SECONDS -ge $deadline ]; do sleep 0.05; done
+        while pgrep -f 'EXCEL\.EXE' >/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
     fi
     echo $elapsed
 }
