@@ -167,7 +167,7 @@ static DiscoveryStatus resolve_application_data_folder(int ExcelMajorVersion, ch
 
     char key_name[64];
     format_text(key_name, sizeof key_name, "Software\\Microsoft\\Office\\%d.0\\Common\\General",
-             ExcelMajorVersion);
+                ExcelMajorVersion);
     char subfolder[PathCapacity];
     HKEY key;
     bool have_subfolder = false;
@@ -186,7 +186,7 @@ static DiscoveryStatus resolve_excel97_folder(int ExcelMajorVersion, char *Addin
 {
     char key_name[64];
     format_text(key_name, sizeof key_name, "Software\\Microsoft\\Office\\%d.0\\Excel\\Microsoft Excel",
-             ExcelMajorVersion);
+                ExcelMajorVersion);
     HKEY key;
     bool have_path = false;
     if (RegOpenKeyA(HKEY_CURRENT_USER, key_name, &key) == ERROR_SUCCESS) {

@@ -2,18 +2,17 @@
 // from the folder Excel loads add-ins from, or tells the user how to do it by hand.
 #include "../discovery/discovery.h"
 
-
 static const char *const AddinFileSet[] = {"kavorlib.dll", "KAVORLIB.XLA", "kavor.hlp"};
 
 static int show_manual_removal_message()
 {
     char text[512];
     format_text(text, sizeof text,
-             "The uninstallation script had trouble finding the Add-Ins folder for Microsoft "
-             "Excel. The %s Add-In for Excel will not be uninstalled automatically. To delete "
-             "the Add-In, use Explorer to search for %s. If/when found, delete the files %s "
-             "and KAVORLIB.DLL.",
-             "Kavor", "KAVORLIB.XLA", "KAVORLIB.XLA");
+                "The uninstallation script had trouble finding the Add-Ins folder for Microsoft "
+                "Excel. The %s Add-In for Excel will not be uninstalled automatically. To delete "
+                "the Add-In, use Explorer to search for %s. If/when found, delete the files %s "
+                "and KAVORLIB.DLL.",
+                "Kavor", "KAVORLIB.XLA", "KAVORLIB.XLA");
     // Any answer ends the program the same way.
     MessageBoxA(NULL, text, SetupCaption, MB_YESNOCANCEL);
     return ExitStopped;
