@@ -27,7 +27,7 @@ time_run() {
     elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
     if [ "$1" != empty-console.exe ]; then
         opened=$((opened + 1))
-        until [ "$(cat "$opened_unix" 2>/dev/null | wc -l)" -ge $opened ] || [ $SECONDS -ge $deadline ]; do sleep 0.05; done
+        wait_for_opened $opened
         while pgrep -f 'EXCEL\.EXE' >/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
     fi
     echo $elapsed

@@ -28,11 +28,7 @@ show_folder() {
 }
 show_opened() {
     echo "-- What the shell asked Excel to open"
-    # The shell starts Excel on its own; wait for it to record the workbook.
-    local deadline=$((SECONDS + 60))
-    until [ -f "$opened_unix" ] && [ "$(wc -l < "$opened_unix")" -ge "$1" ] || [ $SECONDS -ge $deadline ]; do
-        sleep 0.1
-    done
+    wait_for_opened "$1"
     sed 's/^/   /' "$opened_unix" 2>/dev/null || echo "   (nothing)"
 }
 

@@ -27,6 +27,15 @@ register_stand_in_excel() {
     wine reg add 'HKCR\KavorDemo.Sheet\shell\open\ddeexec\topic' /ve /d system /f >/dev/null
 }
 
+# Waits up to 60 s until the stand-in Excel has recorded $1 workbooks in all: the shell
+# starts it on its own.
+wait_for_opened() {
+    local deadline=$((SECONDS + 60))
+    until [ "$(cat "$opened_unix" 2>/dev/null | wc -l)" -ge "$1" ] || [ $SECONDS -ge $deadline ]; do
+        sleep 0.05
+    done
+}
+
 empty_association() { wine reg add 'HKCR\.xls' /ve /d "" /f >/dev/null; }
 
 lay_shipment() {

@@ -6,21 +6,13 @@
 // Usage: limit-install|limit-uninstall SOURCE_FOLDER\ ADDIN_FOLDER\ (folders given whole)
 #include "../../platform/platform.h"
 
-#include <string.h>
-
 static const char *const AddinFiles[] = {"kavorlib.dll", "kavorlib.xla", "kavor.hlp"};
-
-static void join(char *path, const char *folder, const char *name)
-{
-    strcpy(path, folder);
-    strcat(path, name);
-}
 
 // Exactly as the shipped programs do it, since Windows asks it of a caller that exits at once.
 static void hand_to_shell(const char *folder, const char *name)
 {
-    char workbook[MAX_PATH];
-    join(workbook, folder, name);
+    char workbook[PathCapacity];
+    join_path(workbook, folder, name);
     open_document(workbook);
 }
 
@@ -30,19 +22,19 @@ int main(int, char **argv)
     // DLLs the shell loads are found there at once instead of being looked for here first.
     restrict_dll_search();
     const char *source = argv[1], *addins = argv[2];
-    char path[MAX_PATH];
+    char path[PathCapacity];
 #ifdef LIMIT_UNINSTALL
     hand_to_shell(source, "DEL_ADDIN.XLS");
     for (const char *name : AddinFiles) {
-        join(path, addins, name);
+        join_path(path, addins, name);
         DeleteFileA(path);
     }
 #else
     CreateDirectoryA(addins, NULL);
     for (const char *name : AddinFiles) {
-        char copy[MAX_PATH];
-        join(path, source, name);
-        join(copy, addins, name);
+        char copy[PathCapacity];
+        join_path(path, source, name);
+        join_path(copy, addins, name);
         CopyFileA(path, copy, FALSE);
     }
     hand_to_shell(source, "addinsetup.xls");
