@@ -105,22 +105,13 @@ void clean_excel_command()
         extension[4] = '\0';
 }
 
-typedef DWORD(WINAPI *VersionInfoSizeFunction)(LPCSTR, LPDWORD);
-typedef BOOL(WINAPI *VersionInfoFunction)(LPCSTR, DWORD, DWORD, LPVOID);
-typedef BOOL(WINAPI *VersionQueryFunction)(LPCVOID, LPCSTR, LPVOID *, PUINT);
-
 DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion)
 {
     // VERSION.dll is no known DLL of Windows: imported, it would be looked for beside the
-    // program first. It is loaded from the system folder instead, and kept.
-    HMODULE version = load_system_library("version.dll");
-    if (version == NULL)
-        return VersionUnavailable;
-    VersionInfoSizeFunction get_size =
-        as_function<VersionInfoSizeFunction>(GetProcAddress(version, "GetFileVersionInfoSizeA"));
-    VersionInfoFunction get_info =
-        as_function<VersionInfoFunction>(GetProcAddress(version, "GetFileVersionInfoA"));
-    VersionQueryFunction query = as_function<VersionQueryFunction>(GetProcAddress(version, "VerQueryValueA"));
+    // program first.
+    auto get_size = SYSTEM_FUNCTION("version.dll", GetFileVersionInfoSizeA);
+    auto get_info = SYSTEM_FUNCTION("version.dll", GetFileVersionInfoA);
+    auto query = SYSTEM_FUNCTION("version.dll", VerQueryValueA);
     if (get_size == NULL || get_info == NULL || query == NULL)
         return VersionUnavailable;
 
@@ -129,36 +120,30 @@ DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion)
     if (size == 0)
         return VersionUnavailable;
 
-    // Kept until the process ends, as the fixed record points into it.
     void *block = malloc(size);
     if (block == NULL)
         return VersionUnavailable;
-    if (!get_info(ExcelPath, handle, size, block))
-        return VersionUnavailable;
-
+    DiscoveryStatus status = VersionUnavailable;
     VS_FIXEDFILEINFO *info = NULL;
     UINT length = 0;
-    if (!query(block, "\\", (void **)&info, &length) || info == NULL ||
-        length < sizeof(VS_FIXEDFILEINFO))
-        return VersionUnavailable;
-
-    *ExcelMajorVersion = (int)(info->dwFileVersionMS >> 16);
-    return Found;
+    if (get_info(ExcelPath, handle, size, block) && query(block, "\\", (void **)&info, &length) &&
+        info != NULL && length >= sizeof(VS_FIXEDFILEINFO)) {
+        *ExcelMajorVersion = (int)(info->dwFileVersionMS >> 16);
+        status = Found;
+    }
+    // The fixed record points into the block, and has been read.
+    free(block);
+    return status;
 }
-
-typedef BOOL(WINAPI *SpecialFolderFunction)(HWND, LPSTR, int, BOOL);
 
 static DiscoveryStatus resolve_application_data_folder(int ExcelMajorVersion, char *AddinFolder)
 {
-    HMODULE shell;
-    FARPROC function = find_function("shell32.dll", "SHGetSpecialFolderPathA", &shell);
-    if (function == NULL)
+    auto get_special_folder = SYSTEM_FUNCTION("shell32.dll", SHGetSpecialFolderPathA);
+    if (get_special_folder == NULL)
         return SpecialFolderServiceMissing;
-    SpecialFolderFunction get_special_folder = as_function<SpecialFolderFunction>(function);
 
     AddinFolder[0] = '\0';
     BOOL obtained = get_special_folder(NULL, AddinFolder, CSIDL_APPDATA, FALSE);
-    FreeLibrary(shell);
     // Without it the folder would begin with "\Microsoft\": the root of the current drive.
     if (!obtained || AddinFolder[0] == '\0')
         return SpecialFolderServiceMissing;

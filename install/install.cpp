@@ -1,11 +1,11 @@
 // addin-install: waits until Excel is closed, finds Excel and its add-in folder, copies
 // the add-in's three files there and opens the setup workbook in Excel.
 #include "../discovery/discovery.h"
+#include "../discovery/product.h"
 #include "where_is_excel.h"
 
 #include <string.h>
-
-static const char *const AddinFileSet[] = {"kavorlib.dll", "kavorlib.xla", "kavor.hlp"};
+#include <wchar.h>
 
 static const char RunningExcelText[] =
     "The Setup program has detected that Microsoft Excel is running. The Add-In installation "
@@ -65,11 +65,20 @@ static int show_copy_failure(const char *folder, const char *name, DWORD code)
     return show_stop(text);
 }
 
-static BOOL CALLBACK excel_window_present(HWND window, LPARAM)
+// lparam: the console's own title, or an empty text.
+static BOOL CALLBACK excel_window_present(HWND window, LPARAM lparam)
 {
     // Our own console window bears the program's path as its title, and that path may
-    // well contain "Microsoft Excel" (a download folder named after it, say).
+    // well contain "Microsoft Excel" (a download folder named after it, say). Where a
+    // terminal program hosts the console (Windows 11's default), the window the user sees
+    // is the terminal's, and only its title, the console's own, tells it apart. Titles
+    // are compared in UTF-16: GetConsoleTitleA gives the console's code page, not ours.
     if (window == GetConsoleWindow())
+        return TRUE;
+    const wchar_t *console_title = (const wchar_t *)lparam;
+    wchar_t wide_title[512];
+    if (console_title[0] != L'\0' && GetWindowTextW(window, wide_title, 512) != 0 &&
+        wcscmp(wide_title, console_title) == 0)
         return TRUE;
     char title[512];
     // Excel 2013 and later title the main window "Book1 - Excel"; its class is XLMAIN in
@@ -86,9 +95,12 @@ static BOOL CALLBACK excel_window_present(HWND window, LPARAM)
 
 static bool running_excel_guard()
 {
+    wchar_t console_title[512] = L"";
+    if (GetConsoleTitleW(console_title, 512) == 0)
+        console_title[0] = L'\0';
     for (;;) {
         ExcelRunning = false;
-        EnumWindows(excel_window_present, 0);
+        EnumWindows(excel_window_present, (LPARAM)console_title);
         if (!ExcelRunning)
             return true;
         if (MessageBoxA(NULL, RunningExcelText, SetupCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) ==
@@ -128,6 +140,8 @@ int main()
             ExcelMajorVersion = FirstApplicationDataVersion;
         else if (answer == IDNO)
             ExcelMajorVersion = 0;
+        else if (answer == 0) // no box could be shown: nobody cancelled
+            return ExitStopped;
         else
             return ExitCancelled;
     }
@@ -143,24 +157,22 @@ int main()
     if (!CreateDirectoryA(AddinFolder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
         return show_formatted_stop("Failed to create the folder %s", AddinFolder);
 
-    for (const char *name : AddinFileSet) {
+    for (const char *name : InstallerFileSet) {
         char source[PathCapacity];
         char destination[PathCapacity];
         if (!join_path(source, SourceFolder, name))
             return show_copy_failure(SourceFolder, name, ERROR_FILENAME_EXCED_RANGE);
         if (!join_path(destination, AddinFolder, name))
             return show_copy_failure(AddinFolder, name, ERROR_FILENAME_EXCED_RANGE);
-        // A read-only earlier copy would refuse to be overwritten.
-        if (GetFileAttributesA(destination) != INVALID_FILE_ATTRIBUTES) {
-            SetFileAttributesA(destination, FILE_ATTRIBUTE_ARCHIVE);
-            DeleteFileA(destination);
-        }
+        // A read-only earlier copy would refuse to be overwritten. A copy that cannot be
+        // removed is reported by the copy that follows.
+        delete_file(destination);
         if (!CopyFileA(source, destination, FALSE))
             return show_copy_failure(AddinFolder, name, GetLastError());
     }
 
     char workbook[PathCapacity];
-    if (!join_path(workbook, SourceFolder, "addinsetup.xls"))
+    if (!join_path(workbook, SourceFolder, SetupWorkbook))
         return show_path_too_long("the setup workbook addinsetup.xls");
     open_document(workbook);
     return ExitDone;

@@ -7,23 +7,17 @@
 #include <commdlg.h>
 #include <cderr.h>
 
-typedef BOOL(WINAPI *OpenFileNameFunction)(LPOPENFILENAMEA);
-typedef DWORD(WINAPI *DialogErrorFunction)(void);
-
 static void browse_for_excel(HWND dialog)
 {
-    // Taken from the system folder when first needed, never from beside the program; it
-    // stays loaded for the next Browse.
-    HMODULE dialogs;
-    FARPROC open_function = find_function("comdlg32.dll", "GetOpenFileNameA", &dialogs);
-    if (open_function == NULL)
+    // Taken from the system folder when first needed, never from beside the program.
+    auto get_open_file_name = SYSTEM_FUNCTION("comdlg32.dll", GetOpenFileNameA);
+    if (get_open_file_name == NULL)
         return;
-    OpenFileNameFunction get_open_file_name = as_function<OpenFileNameFunction>(open_function);
-    DialogErrorFunction dialog_error =
-        as_function<DialogErrorFunction>(GetProcAddress(dialogs, "CommDlgExtendedError"));
+    auto dialog_error = SYSTEM_FUNCTION("comdlg32.dll", CommDlgExtendedError);
 
     OPENFILENAMEA record = {};
-    // The size Windows 95 and NT 4 know; each build target gets its own value.
+    // The record without the fields Windows 2000 added: 76 bytes in the 32-bit programs, as
+    // the dialog has always passed it; the x86-64 build gets that record's own size.
     record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     record.hwndOwner = dialog;
     record.lpstrFilter = "Executable Files (*.exe)\0*.exe\0";

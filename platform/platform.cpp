@@ -1,5 +1,5 @@
 // The few Windows helpers that the raw calls need: bounded text joins, terminated registry
-// reads, and DLLs taken only from Windows' own folder.
+// reads, deletion whatever a file's attributes, and DLLs taken only from Windows' own folder.
 #include "platform.h"
 
 #include <objbase.h>
@@ -8,8 +8,6 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
-
-const char SetupCaption[] = "Kavor Interface Add-In Setup";
 
 bool copy_text(char *buffer, size_t capacity, const char *text)
 {
@@ -79,61 +77,58 @@ LONG read_reg_default(HKEY key, char *buffer, DWORD capacity)
     return terminate_reg_data(result, buffer, capacity, (DWORD)size);
 }
 
-void restrict_dll_search()
-{
-    // Both are newer than the oldest Windows these programs run on, so they are looked up.
-    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
-    typedef BOOL(WINAPI * SetDllDirectoryFunction)(LPCSTR);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    FARPROC set_default = GetProcAddress(kernel, "SetDefaultDllDirectories");
-    if (set_default != NULL &&
-        as_function<SetDefaultDllDirectoriesFunction>(set_default)(LOAD_LIBRARY_SEARCH_SYSTEM32))
-        return;
-    // Without it, at least take the current folder out of the search.
-    FARPROC set_directory = GetProcAddress(kernel, "SetDllDirectoryA");
-    if (set_directory != NULL)
-        as_function<SetDllDirectoryFunction>(set_directory)("");
-}
-
-HMODULE load_system_library(const char *name)
+FARPROC system_function_address(const char *module_name, const char *function_name)
 {
     char path[PathCapacity];
     UINT length = GetSystemDirectoryA(path, PathCapacity);
     if (length == 0 || length >= PathCapacity || !append_text(path, PathCapacity, "\\") ||
-        !append_text(path, PathCapacity, name))
+        !append_text(path, PathCapacity, module_name))
         return NULL;
-    return LoadLibraryA(path);
+    HMODULE module = LoadLibraryA(path);
+    return module != NULL ? GetProcAddress(module, function_name) : NULL;
 }
 
-FARPROC find_function(const char *module_name, const char *function_name, HMODULE *module)
+void restrict_dll_search()
 {
-    *module = load_system_library(module_name);
-    if (*module == NULL)
-        return NULL;
-    FARPROC function = GetProcAddress(*module, function_name);
-    if (function == NULL) {
-        FreeLibrary(*module);
-        *module = NULL;
-    }
-    return function;
+    // SetDefaultDllDirectories came with Windows 8 (and to Vista and 7 with update
+    // KB2533623), SetDllDirectoryA with XP SP1: both are looked up, not imported.
+    auto set_default = SYSTEM_FUNCTION("kernel32.dll", SetDefaultDllDirectories);
+    if (set_default != NULL && set_default(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    // Without it, at least take the current folder out of the search.
+    auto set_directory = SYSTEM_FUNCTION("kernel32.dll", SetDllDirectoryA);
+    if (set_directory != NULL)
+        set_directory("");
+}
+
+// Only these two errors say that nothing is there; any other leaves the file in doubt.
+static bool file_absent(const char *path)
+{
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool delete_file(const char *path)
+{
+    if (file_absent(path))
+        return true;
+    SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE);
+    DeleteFileA(path);
+    return file_absent(path);
 }
 
 void open_document(const char *path)
 {
-    typedef HRESULT(WINAPI * CoInitializeExFunction)(LPVOID, DWORD);
-    typedef void(WINAPI * CoUninitializeFunction)();
-    typedef BOOL(WINAPI * ShellExecuteExFunction)(SHELLEXECUTEINFOA *);
     // The shell activates verb handlers and shell extensions through COM, so COM comes
     // first, apartment-threaded and without OLE1 DDE, as Windows asks of the shell's
-    // callers. Both DLLs stay loaded: the shell may still be at work on its own threads.
-    HMODULE com = load_system_library("ole32.dll");
-    FARPROC initialize = com != NULL ? GetProcAddress(com, "CoInitializeEx") : NULL;
-    FARPROC uninitialize = com != NULL ? GetProcAddress(com, "CoUninitialize") : NULL;
+    // callers.
+    auto initialize = SYSTEM_FUNCTION("ole32.dll", CoInitializeEx);
+    auto uninitialize = SYSTEM_FUNCTION("ole32.dll", CoUninitialize);
     bool com_ready = initialize != NULL && uninitialize != NULL &&
-                     SUCCEEDED(as_function<CoInitializeExFunction>(initialize)(
-                         NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
-    HMODULE shell = load_system_library("shell32.dll");
-    FARPROC execute = shell != NULL ? GetProcAddress(shell, "ShellExecuteExA") : NULL;
+                     SUCCEEDED(initialize(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    auto execute = SYSTEM_FUNCTION("shell32.dll", ShellExecuteExA);
     if (execute != NULL) {
         SHELLEXECUTEINFOA request = {};
         request.cbSize = sizeof request;
@@ -145,8 +140,8 @@ void open_document(const char *path)
         request.lpVerb = "open";
         request.lpFile = path;
         request.nShow = SW_SHOWNORMAL;
-        as_function<ShellExecuteExFunction>(execute)(&request);
+        execute(&request);
     }
     if (com_ready)
-        as_function<CoUninitializeFunction>(uninitialize)();
+        uninitialize();
 }

@@ -1,19 +1,9 @@
 // The few Windows helpers that the raw calls need: bounded text joins, terminated registry
-// reads, and DLLs taken only from Windows' own folder.
+// reads, deletion whatever a file's attributes, and DLLs taken only from Windows' own folder.
 #pragma once
 
 #include <windows.h>
 #include <stddef.h>
-
-// The programs' exit status, for scripts that deploy the add-in.
-enum ExitStatus {
-    ExitDone = 0,
-    ExitStopped = 1,   // stopped with a message, or (uninstaller) a file could not be deleted
-    ExitCancelled = 2, // the user cancelled: running-Excel message, dialog, version question
-};
-
-// Caption of every message box of both programs.
-extern const char SetupCaption[];
 
 // Capacities of the fixed buffers, terminator included.
 const DWORD PathCapacity = 260;
@@ -40,8 +30,11 @@ LONG read_reg_default(HKEY key, char *buffer, DWORD capacity);
 // them: only Windows' own folder may supply DLLs loaded after this.
 void restrict_dll_search();
 
-// Loads a DLL of Windows by its full path in the system folder, never from elsewhere.
-HMODULE load_system_library(const char *name);
+// Deletes a file whatever its attributes: read-only, hidden and system files refuse
+// deletion until they are cleared. True when no file is left there, deleted now or not
+// there at all (not found, or its folder not found); a file whose attributes cannot be
+// read for any other reason counts as still there.
+bool delete_file(const char *path);
 
 // Hands a document to the shell ("open", SW_SHOWNORMAL) and waits only until the shell has
 // passed it on, not for Excel. OLE32 and SHELL32 are loaded only once the DLL search is
@@ -49,12 +42,14 @@ HMODULE load_system_library(const char *name);
 // outcome is not examined: Excel reports its own trouble.
 void open_document(const char *path);
 
-// Looks a function up by name in a system DLL loaded at run time; null when either is
-// missing (the module is then released).
-FARPROC find_function(const char *module_name, const char *function_name, HMODULE *module);
+// A function of a DLL of Windows, which is loaded by its full path in the system folder and
+// never from elsewhere; null when either is missing. The DLL stays loaded until the process
+// ends: the programs are short, and the shell may still be at work on threads of its own
+// after a call returns.
+FARPROC system_function_address(const char *module_name, const char *function_name);
 
-// An address from GetProcAddress as the function type it really has.
-template <typename Function> Function as_function(FARPROC address)
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void *>(address));
-}
+// The same, typed by the function's own Windows declaration, so that the two cannot drift
+// apart: SYSTEM_FUNCTION("version.dll", GetFileVersionInfoSizeA).
+#define SYSTEM_FUNCTION(module_name, function)                                                    \
+    reinterpret_cast<decltype(&function)>(                                                        \
+        reinterpret_cast<void *>(system_function_address(module_name, #function)))

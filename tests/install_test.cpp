@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 const DWORD Deadline = 30000;
-const char Caption[] = "Kavor Interface Add-In Setup";
 
 const char RunningExcelText[] =
     "The Setup program has detected that Microsoft Excel is running. The Add-In installation "
@@ -21,7 +22,6 @@ const char NoExcelText[] =
     " This system does not seem to have Microsoft Excel (required for the Excel Add-In) "
     "installed. Shutting down.";
 
-const char *const AddinFiles[] = {"kavorlib.dll", "kavorlib.xla", "kavor.hlp"};
 const char Excel8[] = "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel";
 const std::vector<int> OkOnly = {IDOK};
 const std::vector<int> YesNoCancel = {IDYES, IDNO, IDCANCEL};
@@ -35,18 +35,27 @@ protected:
     void SetUp() override
     {
         reset_excel_registry();
-        // A download folder named after Excel: the installer's own console window, titled
-        // with its path, then reads "Microsoft Excel" too.
-        shipment = make_temp_folder("Microsoft Excel add-ins");
+        // A download folder named after Excel, in a name outside code page 1252: the
+        // installer's own console window, titled with its path, then reads "Microsoft
+        // Excel" too.
+        shipment = make_temp_folder("Microsoft Excel add-ins Łukasz 山田");
         office = make_temp_folder("office");
         addins = make_temp_folder("addins");
         ASSERT_TRUE(copy_from_build("addin-install.exe", shipment + "addin-install.exe"));
-        open_console_window(shipment + "addin-install.exe");
-        for (const char *name : AddinFiles)
-            write_file(shipment + name, std::string("new ") + name);
-        write_file(shipment + "addinsetup.xls", "setup workbook");
+        open_console_window(console_title());
+        lay_shipment_files();
     }
     void TearDown() override { reset_excel_registry(); }
+
+    // As Windows titles the console of a program started from Explorer.
+    std::string console_title() const { return shipment + "addin-install.exe"; }
+
+    void lay_shipment_files()
+    {
+        for (const char *name : InstallerFileSet)
+            write_file(shipment + name, std::string("new ") + name);
+        write_file(shipment + SetupWorkbook, "setup workbook");
+    }
 
     // The registry names the folder without its final backslash, as Excel writes it.
     std::string addin_path() const { return addins.substr(0, addins.size() - 1); }
@@ -69,7 +78,7 @@ protected:
             return NULL;
         }
         SeenWindow seen = read_window(window);
-        EXPECT_EQ(Caption, seen.caption);
+        EXPECT_EQ(SetupCaption, seen.caption);
         EXPECT_EQ(text, seen.text);
         EXPECT_EQ(buttons, seen.buttons);
         EXPECT_EQ(icon, seen.has_icon);
@@ -88,19 +97,20 @@ protected:
 
     void expect_installed(const std::string &folder)
     {
-        for (const char *name : AddinFiles)
+        for (const char *name : InstallerFileSet)
             EXPECT_EQ(std::string("new ") + name, read_file(folder + name)) << folder + name;
     }
 
     void expect_nothing_copied(const std::string &folder)
     {
-        for (const char *name : AddinFiles)
+        for (const char *name : InstallerFileSet)
             EXPECT_FALSE(file_exists(folder + name)) << folder + name;
     }
 
+    // Opened in a window the user sees: SW_SHOWNORMAL, passed on by the shell.
     void expect_setup_workbook_opened()
     {
-        EXPECT_EQ(shipment + "addinsetup.xls\n", wait_for_file_line(office + "opened.txt", Deadline));
+        EXPECT_EQ(shipment + SetupWorkbook + "\tshow 1\n", wait_for_opened(office, 1, Deadline));
     }
 };
 
@@ -109,14 +119,14 @@ struct ExcelWindow {
     Launched process;
     HWND window = NULL;
 
-    ExcelWindow(const char *class_name, const char *title, bool hidden)
+    ExcelWindow(const char *class_name, const std::string &title, bool hidden)
     {
         std::string arguments = std::string("--window ") + class_name + " \"" + title + "\"" +
                                 (hidden ? " hidden" : "");
         if (!launch(build_folder() + "stand-in-excel16.exe", process, arguments))
             return;
         DWORD start = GetTickCount();
-        while ((window = FindWindowA(class_name, title)) == NULL && GetTickCount() - start < Deadline)
+        while ((window = FindWindowA(class_name, title.c_str())) == NULL && GetTickCount() - start < Deadline)
             Sleep(20);
     }
     void close()
@@ -128,19 +138,47 @@ struct ExcelWindow {
 
 TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook)
 {
-    install_stand_in_excel(office, 16);
-    std::string folder = application_data_folder() + "\\Microsoft\\AddIns\\";
-    CreateDirectoryA((application_data_folder() + "\\Microsoft").c_str(), NULL);
-    CreateDirectoryA(folder.c_str(), NULL);
-    write_file(folder + "kavorlib.dll", "old library", FILE_ATTRIBUTE_READONLY);
-    write_file(folder + "kavorlib.xla", "old add-in", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    struct Row {
+        const char *label;
+        std::function<std::string()> arrange; // gives the add-in folder
+    } rows[] = {
+        {"the profile's application-data folder",
+         [&] {
+             install_stand_in_excel(office, 16);
+             return application_data_folder() + "\\Microsoft\\AddIns\\";
+         }},
+        {"an application-data folder named outside code page 1252",
+         [&] {
+             std::string folder = make_temp_folder("Łukasz 山田 設定");
+             move_application_data_folder(folder.substr(0, folder.size() - 1));
+             install_stand_in_excel(office, 16);
+             return folder + "Microsoft\\AddIns\\";
+         }},
+        {"Excel 97 in a Cyrillic folder: Library beside it",
+         [&] {
+             office = make_temp_folder("Программы");
+             install_stand_in_excel(office, 8);
+             return office + "Library\\";
+         }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        reset_excel_registry();
+        office = make_temp_folder("office");
+        std::string folder = row.arrange();
+        std::string parent = folder.substr(0, folder.rfind('\\', folder.size() - 2));
+        CreateDirectoryA(parent.c_str(), NULL);
+        CreateDirectoryA(folder.c_str(), NULL);
+        write_file(folder + "kavorlib.dll", "old library", FILE_ATTRIBUTE_READONLY);
+        write_file(folder + "kavorlib.xla", "old add-in", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
 
-    Launched run;
-    ASSERT_TRUE(launch_installer(run));
-    ASSERT_TRUE(runs_silently(run, Deadline));
-    EXPECT_EQ(0u, exit_status(run));
-    expect_installed(folder);
-    expect_setup_workbook_opened();
+        Launched run;
+        ASSERT_TRUE(launch_installer(run));
+        ASSERT_TRUE(runs_silently(run, Deadline));
+        EXPECT_EQ(0u, exit_status(run));
+        expect_installed(folder);
+        expect_setup_workbook_opened();
+    }
 }
 
 TEST_F(Installer, RunningExcelMessageComesBackUntilExcelIsClosed)
@@ -169,13 +207,16 @@ TEST_F(Installer, WhichWindowsCountAsARunningExcel)
     struct Row {
         const char *label;
         const char *class_name;
-        const char *title;
+        std::string title;
         bool hidden;
         bool counts;
     } rows[] = {
         {"hidden window titled Microsoft Excel", "KavorTestWindow", "Microsoft Excel", true, true},
         {"Excel 2013 main window", "XLMAIN", "Book1 - Excel", false, true},
         {"other letter case", "KavorTestWindow", "microsoft excel - book1", false, false},
+        // Windows 11's terminal hosts the console in a window of its own process.
+        {"terminal window bearing the console's title", "CASCADIA_HOSTING_WINDOW_CLASS",
+         console_title(), false, false},
     };
     use_excel97();
     for (const Row &row : rows) {
@@ -287,18 +328,28 @@ TEST_F(WhereIsExcel, CloseBoxEndsSilently)
 
 TEST_F(WhereIsExcel, PathTooLongForItsBufferIsRefusedNotCut)
 {
-    Launched run;
-    open_dialog(run);
-    SetDlgItemTextA(dialog, 100, (office + std::string(300, 'x') + "\\EXCEL.EXE").c_str());
-    press_button(dialog, IDOK);
-    ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
-    HWND message = expect_message(run,
-                                  "The path of EXCEL.EXE is too long for the Setup program. The "
-                                  "Add-In installation cannot continue. Shutting down.",
-                                  OkOnly, true);
-    ASSERT_TRUE(message != NULL);
-    answer_and_expect_end(run, message, IDOK, 1);
-    expect_nothing_copied(addins);
+    struct Row {
+        size_t length; // of the typed path, in bytes
+        bool refused;  // else accepted whole: no such file, so the version question
+    } rows[] = {{320, true}, {260, true}, {259, false}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.length);
+        Launched run;
+        open_dialog(run);
+        std::string tail = "\\EXCEL.EXE";
+        SetDlgItemTextA(dialog, 100, (office + std::string(row.length - office.size() - tail.size(), 'x') + tail).c_str());
+        press_button(dialog, IDOK);
+        ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
+        HWND message = row.refused
+                           ? expect_message(run,
+                                            "The path of EXCEL.EXE is too long for the Setup program. "
+                                            "The Add-In installation cannot continue. Shutting down.",
+                                            OkOnly, true)
+                           : expect_message(run, VersionQuestionText, YesNoCancel, false);
+        ASSERT_TRUE(message != NULL);
+        answer_and_expect_end(run, message, row.refused ? IDOK : IDCANCEL, row.refused ? 1 : 2);
+        expect_nothing_copied(addins);
+    }
 }
 
 TEST_F(WhereIsExcel, EmptyPathAndNoFillRelativeLibraryFolder)
@@ -359,44 +410,79 @@ bool create_long_folder(const std::string &path)
 
 TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
 {
-    auto expect_stop = [&](const std::string &text) {
+    const std::string too_long = "The path of the Add-In folder for Excel is too long for the Setup "
+                                 "program. The Add-In installation cannot continue. Shutting down.";
+    struct Row {
+        const char *label;
+        std::function<std::string()> arrange; // gives the message expected
+        std::function<void()> check_after;
+    } rows[] = {
+        {"no application-data folder",
+         [&] {
+             install_stand_in_excel(office, 16);
+             break_application_data_folder();
+             return std::string("Unable to find Application Data folder, quitting.");
+         },
+         [] {}},
+        {"add-in folder too long",
+         [&] {
+             install_stand_in_excel(office, 16);
+             write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\16.0\\Common\\General",
+                              "AddIns", std::string(250, 'a'));
+             return too_long;
+         },
+         [] {}},
+        {"parent of the add-in folder missing",
+         [&] {
+             use_excel97();
+             write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addins + "missing\\inner");
+             return "Failed to create the folder " + addins + "missing\\inner\\";
+         },
+         [&] { EXPECT_FALSE(file_exists(addins + "missing")); }},
+        {"parent missing, both named outside code page 1252",
+         [&] {
+             use_excel97();
+             write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addins + "Łukasz\\山田");
+             return "Failed to create the folder " + addins + "Łukasz\\山田\\";
+         },
+         [&] { EXPECT_FALSE(file_exists(addins + "Łukasz")); }},
+        // A folder so long that no file name fits after it in a 260-byte path.
+        {"no file name fits after the folder",
+         [&] {
+             use_excel97();
+             std::string deep = addins + std::string(248 - addins.size(), 'd');
+             EXPECT_TRUE(create_long_folder(deep));
+             write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", deep);
+             return "CopyFile failed for " + deep + "\\kavorlib.dll with error code=206";
+         },
+         [] {}},
+        {"second file missing from the shipment",
+         [&] {
+             use_excel97();
+             EXPECT_TRUE(DeleteFileA((shipment + AddinWorkbook).c_str()));
+             return "CopyFile failed for " + addins + "kavorlib.xla with error code=2";
+         },
+         [&] {
+             EXPECT_EQ("new kavorlib.dll", read_file(addins + "kavorlib.dll"));
+             EXPECT_FALSE(file_exists(addins + "kavor.hlp"));
+         }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        reset_excel_registry();
+        office = make_temp_folder("office");
+        addins = make_temp_folder("addins");
+        lay_shipment_files();
+        std::string text = row.arrange();
+
         Launched run;
         ASSERT_TRUE(launch_installer(run));
         HWND message = expect_message(run, text, OkOnly, true);
         ASSERT_TRUE(message != NULL);
         answer_and_expect_end(run, message, IDOK, 1);
-        EXPECT_FALSE(file_exists(office + "opened.txt")) << "setup workbook opened";
-    };
-
-    install_stand_in_excel(office, 16);
-    break_application_data_folder();
-    expect_stop("Unable to find Application Data folder, quitting.");
-
-    reset_excel_registry();
-    install_stand_in_excel(office, 16);
-    write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\16.0\\Common\\General",
-                     "AddIns", std::string(250, 'a'));
-    expect_stop("The path of the Add-In folder for Excel is too long for the Setup program. "
-                "The Add-In installation cannot continue. Shutting down.");
-
-    reset_excel_registry();
-    use_excel97();
-    std::string orphan = addins + "missing\\inner";
-    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", orphan);
-    expect_stop("Failed to create the folder " + orphan + "\\");
-    EXPECT_FALSE(file_exists(addins + "missing"));
-
-    // A folder so long that no file name fits after it in a 260-byte path.
-    std::string deep = addins + std::string(248 - addins.size(), 'd');
-    ASSERT_TRUE(create_long_folder(deep));
-    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", deep);
-    expect_stop("CopyFile failed for " + deep + "\\kavorlib.dll with error code=206");
-
-    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addin_path());
-    ASSERT_TRUE(DeleteFileA((shipment + "kavorlib.xla").c_str()));
-    expect_stop("CopyFile failed for " + addins + "kavorlib.xla with error code=2");
-    EXPECT_EQ("new kavorlib.dll", read_file(addins + "kavorlib.dll"));
-    EXPECT_FALSE(file_exists(addins + "kavor.hlp"));
+        EXPECT_FALSE(file_exists(opened_record_path(office))) << "setup workbook opened";
+        row.check_after();
+    }
 }
 
 } // namespace

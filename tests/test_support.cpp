@@ -61,50 +61,28 @@ void write_reg_string(HKEY root, const std::string &key, const char *name, const
 static const char UserShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
-// The profile's own "AppData" entry, kept from the first reset so that every later one
-// can put it back after a test broke it.
-static void restore_application_data_folder()
-{
-    static std::string saved;
-    static DWORD saved_type = 0;
-    HKEY key;
-    if (RegOpenKeyA(HKEY_CURRENT_USER, UserShellFolders, &key) != ERROR_SUCCESS)
-        return;
-    if (saved_type == 0) {
-        char value[1024];
-        DWORD size = sizeof value;
-        if (RegQueryValueExA(key, "AppData", NULL, &saved_type, (BYTE *)value, &size) == ERROR_SUCCESS)
-            saved.assign(value, size);
-    } else {
-        RegSetValueExA(key, "AppData", 0, saved_type, (const BYTE *)saved.data(), (DWORD)saved.size());
-    }
-    RegCloseKey(key);
-}
-
 void break_application_data_folder()
 {
     // Observed under Wine: an empty entry makes SHGetSpecialFolderPathA fail.
     write_reg_bytes(HKEY_CURRENT_USER, UserShellFolders, "AppData", REG_EXPAND_SZ, std::string(1, '\0'));
 }
 
+void move_application_data_folder(const std::string &folder)
+{
+    write_reg_string(HKEY_CURRENT_USER, UserShellFolders, "AppData", folder);
+}
+
 void reset_excel_registry()
 {
-    restore_application_data_folder();
+    // The entry Windows and Wine give every profile: a value saved from the prefix could
+    // be one that an earlier test process broke and never mended.
+    std::string own = "%USERPROFILE%\\AppData\\Roaming";
+    write_reg_bytes(HKEY_CURRENT_USER, UserShellFolders, "AppData", REG_EXPAND_SZ,
+                    std::string(own.c_str(), own.size() + 1));
     delete_reg_tree(HKEY_CLASSES_ROOT, ".xls");
     delete_reg_tree(HKEY_CLASSES_ROOT, "KavorTest.Sheet");
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Classes\\.xls");
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Microsoft\\Office");
-}
-
-void register_xls_command(const std::string &command)
-{
-    write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, "KavorTest.Sheet");
-    write_reg_string(HKEY_CLASSES_ROOT, "KavorTest.Sheet\\shell\\open\\command", NULL, command);
-    // Excel's association asks for DDE too. No stand-in Excel answers it: the shell then
-    // starts the command above, which records the workbook.
-    write_reg_string(HKEY_CLASSES_ROOT, "KavorTest.Sheet\\shell\\open\\ddeexec", NULL, "[open(\"%1\")]");
-    write_reg_string(HKEY_CLASSES_ROOT, "KavorTest.Sheet\\shell\\open\\ddeexec\\application", NULL, "Excel");
-    write_reg_string(HKEY_CLASSES_ROOT, "KavorTest.Sheet\\shell\\open\\ddeexec\\topic", NULL, "system");
 }
 
 std::string install_stand_in_excel(const std::string &folder, int major, const char *name)
@@ -130,10 +108,11 @@ std::string application_data_folder()
 void write_file(const std::string &path, const std::string &content, DWORD attributes)
 {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    FILE *file = fopen(path.c_str(), "wb");
-    ASSERT_TRUE(file != NULL) << path;
-    fwrite(content.data(), 1, content.size(), file);
-    fclose(file);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, content.data(), (DWORD)content.size(), &written, NULL)) << path;
+    CloseHandle(file);
     if (attributes != 0) {
         ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path;
     }
@@ -147,28 +126,15 @@ bool file_exists(const std::string &path)
 std::string read_file(const std::string &path)
 {
     std::string content;
-    FILE *file = fopen(path.c_str(), "rb");
-    if (file == NULL)
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
         return content;
     char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+    DWORD got;
+    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0)
         content.append(chunk, got);
-    fclose(file);
+    CloseHandle(file);
     return content;
-}
-
-std::string wait_for_file_line(const std::string &path, DWORD timeout_ms)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        std::string content = read_file(path);
-        if (!content.empty() && content.back() == '\n')
-            return content;
-        if (GetTickCount() - start > timeout_ms)
-            return content;
-        Sleep(20);
-    }
 }
 
 Launched::~Launched()
@@ -196,7 +162,10 @@ void open_console_window(const std::string &title)
 {
     FreeConsole();
     AllocConsole();
-    SetConsoleTitleA(title.c_str());
+    // SetConsoleTitleA would read the title in the console's code page, not in UTF-8.
+    wchar_t wide[1024];
+    MultiByteToWideChar(CP_UTF8, 0, title.c_str(), -1, wide, 1024);
+    SetConsoleTitleW(wide);
     // Observed under Wine: the window appears only once someone asks for it.
     GetConsoleWindow();
 }

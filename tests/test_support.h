@@ -2,6 +2,9 @@
 // reading and answering their windows by automation.
 #pragma once
 
+#include "../discovery/product.h"
+#include "stand-in-excel/excel_record.h"
+
 #include <windows.h>
 
 #include <string>
@@ -21,10 +24,11 @@ void write_reg_bytes(HKEY root, const std::string &key, const char *name, DWORD 
                      const std::string &bytes);
 // Makes the profile's application-data folder unobtainable until the next reset.
 void break_application_data_folder();
-// Removes every association and Office key that discovery reads, and mends the profile.
+// Moves the profile's application-data folder to folder until the next reset.
+void move_application_data_folder(const std::string &folder);
+// Removes every association and Office key that discovery reads, and gives the profile
+// back its own application-data folder.
 void reset_excel_registry();
-// ".xls" -> "KavorTest.Sheet" -> shell\open\command = command.
-void register_xls_command(const std::string &command);
 // Copies the stand-in Excel whose version resource says major (0: none) to folder\name
 // and registers it as the ".xls" handler; gives the executable's path.
 std::string install_stand_in_excel(const std::string &folder, int major,
@@ -34,8 +38,6 @@ std::string application_data_folder();
 void write_file(const std::string &path, const std::string &content, DWORD attributes = 0);
 bool file_exists(const std::string &path);
 std::string read_file(const std::string &path);
-// Waits until the file exists and holds at least one full line.
-std::string wait_for_file_line(const std::string &path, DWORD timeout_ms);
 
 // One message box or dialog as a person sees it.
 struct SeenWindow {

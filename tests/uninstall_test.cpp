@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 const DWORD Deadline = 30000;
@@ -14,8 +16,6 @@ const char ManualRemovalText[] =
     "use Explorer to search for KAVORLIB.XLA. If/when found, delete the files KAVORLIB.XLA "
     "and KAVORLIB.DLL.";
 
-const char *const AddinFiles[] = {"kavorlib.dll", "kavorlib.xla", "kavor.hlp"};
-
 class Uninstaller : public ::testing::Test {
 protected:
     std::string shipment;
@@ -24,17 +24,17 @@ protected:
     void SetUp() override
     {
         reset_excel_registry();
-        shipment = make_temp_folder("shipment");
+        shipment = make_temp_folder("shipment 設定 Łukasz");
         office = make_temp_folder("office");
         ASSERT_TRUE(copy_from_build("addin-uninstall.exe", shipment + "addin-uninstall.exe"));
-        write_file(shipment + "DEL_ADDIN.XLS", "removal workbook");
+        write_file(shipment + RemovalWorkbook, "removal workbook");
     }
     void TearDown() override { reset_excel_registry(); }
 
     // The folder Office 2000 and later load add-ins from, with the three files and a stranger.
-    std::string lay_application_data_addins()
+    std::string lay_application_data_addins(const std::string &application_data = application_data_folder())
     {
-        std::string microsoft = application_data_folder() + "\\Microsoft\\";
+        std::string microsoft = application_data + "\\Microsoft\\";
         CreateDirectoryA(microsoft.c_str(), NULL);
         std::string folder = microsoft + "AddIns\\";
         CreateDirectoryA(folder.c_str(), NULL);
@@ -52,14 +52,14 @@ protected:
 
     void expect_addin_files(const std::string &folder, bool present)
     {
-        for (const char *name : AddinFiles)
+        for (const char *name : InstallerFileSet)
             EXPECT_EQ(present, file_exists(folder + name)) << folder + name;
         EXPECT_EQ("someone else's add-in", read_file(folder + "other.xla"));
     }
 
     void expect_removal_workbook_opened()
     {
-        EXPECT_EQ(shipment + "DEL_ADDIN.XLS\n", wait_for_file_line(office + "opened.txt", Deadline));
+        EXPECT_EQ(shipment + RemovalWorkbook + "\tshow 1\n", wait_for_opened(office, 1, Deadline));
     }
 
     std::string program() const { return shipment + "addin-uninstall.exe"; }
@@ -67,17 +67,46 @@ protected:
 
 TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
 {
-    install_stand_in_excel(office, 16);
-    std::string folder = lay_application_data_addins();
+    struct Row {
+        const char *label;
+        std::function<std::string()> arrange; // gives the add-in folder, laid out
+    } rows[] = {
+        {"the profile's application-data folder",
+         [&] {
+             install_stand_in_excel(office, 16);
+             return lay_application_data_addins();
+         }},
+        {"an application-data folder named outside code page 1252",
+         [&] {
+             std::string folder = make_temp_folder("Łukasz 山田 設定");
+             move_application_data_folder(folder.substr(0, folder.size() - 1));
+             install_stand_in_excel(office, 16);
+             return lay_application_data_addins(folder.substr(0, folder.size() - 1));
+         }},
+        {"Excel 97 in a Cyrillic folder: Library beside it",
+         [&] {
+             office = make_temp_folder("Программы");
+             install_stand_in_excel(office, 8);
+             CreateDirectoryA((office + "Library").c_str(), NULL);
+             lay_addin_files(office + "Library\\");
+             return office + "Library\\";
+         }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        reset_excel_registry();
+        office = make_temp_folder("office");
+        std::string folder = row.arrange();
 
-    Launched run;
-    ASSERT_TRUE(launch(program(), run));
-    ASSERT_TRUE(runs_silently(run, Deadline));
-    EXPECT_EQ(0u, exit_status(run));
+        Launched run;
+        ASSERT_TRUE(launch(program(), run));
+        ASSERT_TRUE(runs_silently(run, Deadline));
+        EXPECT_EQ(0u, exit_status(run));
 
-    expect_addin_files(folder, false);
-    EXPECT_TRUE(file_exists(folder)) << "the add-in folder itself stays";
-    expect_removal_workbook_opened();
+        expect_addin_files(folder, false);
+        EXPECT_TRUE(file_exists(folder)) << "the add-in folder itself stays";
+        expect_removal_workbook_opened();
+    }
 }
 
 // Exit status 0 when the files are gone, whoever deleted them; 1 when one stays in use.
@@ -114,6 +143,15 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
     EXPECT_TRUE(file_exists(folder + "kavorlib.xla"));
     EXPECT_FALSE(file_exists(folder + "kavorlib.dll"));
     EXPECT_FALSE(file_exists(folder + "kavor.hlp"));
+
+    // A folder Windows cannot even look into ("|" is no character of a file name): whether
+    // the files are there is unknown, so they do not count as gone.
+    write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel",
+                     "AddIn Path", folder + "no|such");
+    Launched fourth;
+    ASSERT_TRUE(launch(program(), fourth));
+    EXPECT_TRUE(runs_silently(fourth, Deadline));
+    EXPECT_EQ(1u, exit_status(fourth));
 }
 
 TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
@@ -138,12 +176,11 @@ TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
          IDYES},
         {"no application-data folder", 16, break_application_data_folder, IDNO},
     };
-    EXPECT_EQ(277u, strlen(ManualRemovalText));
     std::string folder = lay_application_data_addins();
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
         reset_excel_registry();
-        DeleteFileA((office + "opened.txt").c_str());
+        DeleteFileA(opened_record_path(office).c_str());
         if (row.excel >= 0)
             install_stand_in_excel(office, row.excel);
         row.arrange();
@@ -153,7 +190,7 @@ TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
         HWND window = wait_for_window(run, Deadline);
         ASSERT_TRUE(window != NULL) << "no message box";
         SeenWindow seen = read_window(window);
-        EXPECT_EQ("Kavor Interface Add-In Setup", seen.caption);
+        EXPECT_EQ(SetupCaption, seen.caption);
         EXPECT_EQ(ManualRemovalText, seen.text);
         EXPECT_EQ((std::vector<int>{IDYES, IDNO, IDCANCEL}), seen.buttons);
         EXPECT_FALSE(seen.has_icon);

@@ -1,7 +1,7 @@
 #!/bin/bash
 # The benchmark: the shipped 32-bit programs against the least an install and an uninstall
 # can do, against NSIS doing the same job, and against an empty program, all under 32-bit
-# Wine in the virtual machine of vm32.sh, with sizes. Prints a Markdown table.
+# Wine in the virtual machine of tools/vm32/run.sh, with sizes. Prints a Markdown table.
 # RUNS (default 15) runs of each program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,6 +17,5 @@ for job in install uninstall; do
     makensis -V4 -DSHIPMENT="$PWD/$shipment" -DOUTPUT="$PWD/$shipment/nsis-$job.exe" "${define[@]}" \
         tools/bench/kavor.nsi > "$shipment/nsis-$job.log"
 done
-bash tools/vm32.sh env KAVOR_STAGE=32 RUNS="${RUNS:-15}" xvfb-run -a -s "-screen 0 1024x768x24" \
-    bash tools/run-bench.sh
+bash tools/vm32/run.sh RUNS="${RUNS:-15}" tools/wine/bench.sh
 echo "Emulated by QEMU $(qemu-system-x86_64 --version | sed -n '1s/.*version \([^ ]*\).*/\1/p') without KVM (TCG) on this machine: $(nproc) cores of $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/^Mem:/ {print $2}') GiB."

@@ -2,13 +2,12 @@
 # Installs what is missing, builds everything, and runs every test in two stages:
 #   quick:  the x86-64 build under wine64 on this machine;
 #   32-bit: the shipped 32-bit programs of build/i686 under 32-bit Wine, in a virtual
-#           machine (tools/vm32.sh), since this machine's kernel cannot run 32-bit code.
+#           machine (tools/vm32/run.sh), since this machine's kernel cannot run 32-bit code.
 # Usage: test.sh [--quick]   (--quick: the quick stage alone)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 bash tools/build.sh
-display=(xvfb-run -a -s "-screen 0 1024x768x24")
 
 status=0
 stage() { # name, command...
@@ -18,9 +17,8 @@ stage() { # name, command...
     "$@" || status=1
     echo "== Stage $name took $((SECONDS - start)) s"
 }
-stage "quick (x86-64 under wine64)" "${display[@]}" bash tools/run-tests.sh
+stage "quick (x86-64 under wine64)" bash tools/wine/display.sh bash tools/wine/tests.sh
 if [ "${1:-}" != --quick ]; then
-    stage "32-bit (shipped programs under 32-bit Wine, emulated PC)" \
-        bash tools/vm32.sh env KAVOR_STAGE=32 "${display[@]}" bash tools/run-tests.sh
+    stage "32-bit (shipped programs under 32-bit Wine, emulated PC)" bash tools/vm32/run.sh tools/wine/tests.sh
 fi
 exit $status

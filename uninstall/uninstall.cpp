@@ -1,8 +1,7 @@
 // addin-uninstall: opens the removal workbook, then deletes the add-in's three files
 // from the folder Excel loads add-ins from, or tells the user how to do it by hand.
 #include "../discovery/discovery.h"
-
-static const char *const AddinFileSet[] = {"kavorlib.dll", "KAVORLIB.XLA", "kavor.hlp"};
+#include "../discovery/product.h"
 
 static int show_manual_removal_message()
 {
@@ -12,7 +11,7 @@ static int show_manual_removal_message()
                 "Excel. The %s Add-In for Excel will not be uninstalled automatically. To delete "
                 "the Add-In, use Explorer to search for %s. If/when found, delete the files %s "
                 "and KAVORLIB.DLL.",
-                "Kavor", "KAVORLIB.XLA", "KAVORLIB.XLA");
+                "Kavor", AddinWorkbookCapitals, AddinWorkbookCapitals);
     // Any answer ends the program the same way.
     MessageBoxA(NULL, text, SetupCaption, MB_YESNOCANCEL);
     return ExitStopped;
@@ -27,7 +26,7 @@ int main()
 
     // Excel runs the removal workbook; nothing waits for it, and a missing one is no stop.
     char workbook[PathCapacity];
-    if (join_path(workbook, SourceFolder, "DEL_ADDIN.XLS"))
+    if (join_path(workbook, SourceFolder, RemovalWorkbook))
         open_document(workbook);
 
     if (locate_excel() != Found)
@@ -40,19 +39,14 @@ int main()
     if (resolve_addin_folder(ExcelMajorVersion, AddinFolder) != Found)
         return show_manual_removal_message();
 
-    // A file that is still there afterwards (in use, say) is reported to a deploying
+    // A file that may still be there afterwards (in use, say) is reported to a deploying
     // script by the exit status alone; one that was already gone counts as deleted.
     int result = ExitDone;
-    for (const char *name : AddinFileSet) {
+    for (const char *name : UninstallerFileSet) {
         char path[PathCapacity];
         if (!join_path(path, AddinFolder, name))
             return show_manual_removal_message();
-        // Read-only, hidden and system files refuse deletion until their attributes go.
-        bool present = GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-        if (present)
-            SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE);
-        DeleteFileA(path);
-        if (present && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        if (!delete_file(path))
             result = ExitStopped;
     }
     return result;

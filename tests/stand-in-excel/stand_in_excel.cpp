@@ -1,10 +1,18 @@
-// A stand-in for EXCEL.EXE. Opened with a document, it appends the document's path to
-// "opened.txt" beside itself, so tests see what the shell asked it to open.
-// With --window CLASS TITLE [hidden] it shows a top-level window until that is closed.
+// A stand-in for EXCEL.EXE. Opened with a document, it appends the document's path and the
+// show state the shell passed on to the record beside itself, so tests see what the shell
+// asked it to open and how.
+//   --window CLASS TITLE [hidden]  shows a top-level window until that is closed
+//   --register                     registers itself as the ".xls" handler
+//   --wait-opened N                waits up to 60 s until the record holds N documents
+#include "excel_record.h"
+
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+
+#include <algorithm>
 
 static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
@@ -35,25 +43,50 @@ static int show_window(const char *class_name, const char *title, bool hidden)
     return 0;
 }
 
+static std::string own_folder()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return "";
+    *(strrchr(path, '\\') + 1) = '\0';
+    return path;
+}
+
 static int record_document(const char *document)
 {
-    char record[MAX_PATH * 2];
-    DWORD length = GetModuleFileNameA(NULL, record, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+    char line[MAX_PATH * 2];
+    snprintf(line, sizeof line, "%s\tshow %d\n", document, show);
+
+    HANDLE file = CreateFileA(opened_record_path(own_folder()).c_str(), FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
         return 1;
-    char *slash = strrchr(record, '\\');
-    strcpy(slash + 1, "opened.txt");
-    FILE *file = fopen(record, "ab");
-    if (file == NULL)
-        return 1;
-    fprintf(file, "%s\n", document);
-    fclose(file);
-    return 0;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, line, (DWORD)strlen(line), &written, NULL);
+    CloseHandle(file);
+    return ok ? 0 : 1;
 }
 
 int main(int argc, char **argv)
 {
     if (argc >= 4 && strcmp(argv[1], "--window") == 0)
         return show_window(argv[2], argv[3], argc >= 5 && strcmp(argv[4], "hidden") == 0);
+    if (argc >= 2 && strcmp(argv[1], "--register") == 0) {
+        char path[MAX_PATH];
+        GetModuleFileNameA(NULL, path, MAX_PATH);
+        register_xls_command(std::string("\"") + path + "\" \"%1\"");
+        return 0;
+    }
+    if (argc >= 3 && strcmp(argv[1], "--wait-opened") == 0) {
+        int count = atoi(argv[2]);
+        std::string record = wait_for_opened(own_folder(), count, 60000);
+        fputs(record.c_str(), stdout);
+        return std::count(record.begin(), record.end(), '\n') >= count ? 0 : 1;
+    }
     return record_document(argc >= 2 ? argv[1] : "");
 }

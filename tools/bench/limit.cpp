@@ -4,9 +4,8 @@
 //   install:   create the add-in folder, copy the three files, hand addinsetup.xls to the shell
 //   uninstall: hand DEL_ADDIN.XLS to the shell, delete the three files
 // Usage: limit-install|limit-uninstall SOURCE_FOLDER\ ADDIN_FOLDER\ (folders given whole)
+#include "../../discovery/product.h"
 #include "../../platform/platform.h"
-
-static const char *const AddinFiles[] = {"kavorlib.dll", "kavorlib.xla", "kavor.hlp"};
 
 // Exactly as the shipped programs do it, since Windows asks it of a caller that exits at once.
 static void hand_to_shell(const char *folder, const char *name)
@@ -24,20 +23,20 @@ int main(int, char **argv)
     const char *source = argv[1], *addins = argv[2];
     char path[PathCapacity];
 #ifdef LIMIT_UNINSTALL
-    hand_to_shell(source, "DEL_ADDIN.XLS");
-    for (const char *name : AddinFiles) {
+    hand_to_shell(source, RemovalWorkbook);
+    for (const char *name : InstallerFileSet) {
         join_path(path, addins, name);
         DeleteFileA(path);
     }
 #else
     CreateDirectoryA(addins, NULL);
-    for (const char *name : AddinFiles) {
+    for (const char *name : InstallerFileSet) {
         char copy[PathCapacity];
         join_path(path, source, name);
         join_path(copy, addins, name);
         CopyFileA(path, copy, FALSE);
     }
-    hand_to_shell(source, "addinsetup.xls");
+    hand_to_shell(source, SetupWorkbook);
 #endif
     return 0;
 }

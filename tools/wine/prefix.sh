@@ -1,9 +1,9 @@
 # Sourced: gives this run its own throwaway Wine prefix and stops that prefix's wineserver,
 # and with it every process it ran, when the caller exits. KAVOR_STAGE=32 (inside the
-# virtual machine of vm32.sh) takes 32-bit Wine, the shipped programs of build/i686 and
-# the 32-bit test tree, with the prefix on the machine's ext4 disk, where Wine keeps the
-# hidden and system attributes. Otherwise wine64 and the x86-64 build.
-project_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# virtual machine of tools/vm32/run.sh) takes 32-bit Wine, the shipped programs of
+# build/i686 and the 32-bit test tree, with the prefix on the machine's ext4 disk, where
+# Wine keeps the hidden and system attributes. Otherwise wine64 and the x86-64 build.
+project_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 export WINEDEBUG=-all
 # No add-on prompts, and a crashing program ends instead of waiting in the debugger.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"

@@ -1,13 +1,15 @@
 #!/bin/bash
-# Runs a command of this project in a throwaway virtual machine that can run 32-bit
-# programs: this machine's kernel cannot, so QEMU emulates a whole PC (no KVM) booting
-# Debian's own kernel. The guest sees this machine's files read-only (writes go to memory
-# and vanish), plus build/vm/out writable at the same path and an empty ext4 disk at
-# /mnt/kavor, where Wine can keep the hidden and system attributes that the guest's tmpfs
-# cannot. The command runs as root from the project folder; its exit status is ours.
-# Expects tools/setup.sh to have run. Usage: vm32.sh COMMAND [ARGUMENT...]
+# Runs a job of tools/wine/ with the shipped 32-bit programs (KAVOR_STAGE=32) under 32-bit
+# Wine and a virtual display, in a throwaway virtual machine that can run 32-bit programs:
+# this machine's kernel cannot, so QEMU emulates a whole PC (no KVM) booting Debian's own
+# kernel. The guest sees this machine's files read-only (writes go to memory and vanish),
+# plus build/vm/out writable at the same path and an empty ext4 disk at /mnt/kavor, where
+# Wine can keep the hidden and system attributes that the guest's tmpfs cannot. The job
+# runs as root from the project folder, with the variables given before it; its exit
+# status is ours. Expects tools/setup.sh to have run.
+# Usage: run.sh [NAME=VALUE...] JOB [ARGUMENT...]
 set -euo pipefail
-project="$(cd "$(dirname "$0")/.." && pwd)"
+project="$(cd "$(dirname "$0")/../.." && pwd)"
 vm="$project/build/vm"
 mkdir -p "$vm"
 
@@ -47,7 +49,9 @@ done
 cp "$modules/modules.dep" "$initrd/lib/modules/$release/"
 out="$vm/out"
 rm -rf "$out" && mkdir -p "$out"
-printf '%q ' "$@" > "$out/command"
+variables=()
+while [[ "${1:-}" == *=* ]]; do variables+=("$1"); shift; done
+printf '%q ' env KAVOR_STAGE=32 "${variables[@]}" bash tools/wine/display.sh bash "$@" > "$out/command"
 cat > "$initrd/init" <<INIT
 #!/bin/busybox sh
 /bin/busybox --install -s /bin
@@ -60,7 +64,7 @@ mount -t overlay overlay -o lowerdir=/mnt/host,upperdir=/mnt/rw/upper,workdir=/m
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 out /mnt/root$out
 mkdir -p /mnt/root/mnt/kavor && mount -t ext4 /dev/vda /mnt/root/mnt/kavor
 for fs in proc sys dev; do mount --move /\$fs /mnt/root/\$fs; done
-exec switch_root /mnt/root /bin/bash $project/tools/vm32-guest.sh $project $out
+exec switch_root /mnt/root /bin/bash $project/tools/vm32/guest.sh $project $out
 INIT
 chmod +x "$initrd/init"
 (cd "$initrd" && find . | cpio -o -H newc --quiet) > "$vm/initrd.cpio"

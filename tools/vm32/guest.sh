@@ -1,7 +1,7 @@
 #!/bin/bash
-# The second stage inside the virtual machine of vm32.sh, as its first process: mounts
-# what programs expect, runs the command that vm32.sh left in OUT/command, keeps its exit
-# status in OUT/status and powers the machine off. Usage: vm32-guest.sh PROJECT OUT
+# The second stage inside the virtual machine of run.sh, as its first process: mounts
+# what programs expect, runs the command that run.sh left in OUT/command, keeps its exit
+# status in OUT/status and powers the machine off. Usage: guest.sh PROJECT OUT
 project=$1
 out=$2
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8

@@ -2,9 +2,9 @@
 # The benchmark's runs, inside the virtual machine; see bench.sh. Every program starts the
 # same way, from the shipment folder, with the same stand-in Excel 16 registered for .xls.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-source tools/wine-prefix.sh
-source tools/wine-scene.sh
+cd "$(dirname "$0")/../.."
+source tools/wine/prefix.sh
+source tools/wine/scene.sh
 runs=${RUNS:-15}
 nsis=build/bench-nsis
 

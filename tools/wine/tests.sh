@@ -1,9 +1,9 @@
 #!/bin/bash
-# Runs CTest under Wine in a fresh prefix; expects a display (xvfb-run gives one). With
-# KAVOR_STAGE=32, the 32-bit tests inside the virtual machine (see wine-prefix.sh).
+# Runs CTest under Wine in a fresh prefix; expects a display (display.sh gives one). With
+# KAVOR_STAGE=32, the 32-bit tests inside the virtual machine (see prefix.sh).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-source tools/wine-prefix.sh
+cd "$(dirname "$0")/../.."
+source tools/wine/prefix.sh
 boot_wine_prefix
 # Keep one wineserver for the whole run, so tests do not pay for its start each time.
 "$WINESERVER" -p

@@ -1,11 +1,53 @@
 #!/bin/bash
-# Photographs the windows a user is most likely to meet, as Wine draws them, into FOLDER
-# (default docs). Expects a display; see screenshots.sh. Usage: run-screenshots.sh [FOLDER]
+# The demo under Wine (the shipped 32-bit programs with KAVOR_STAGE=32, see prefix.sh):
+# a stand-in Excel 16 handles ".xls"; the installer fills its add-in folder and the
+# uninstaller empties it again; then the four windows a user may meet are photographed
+# into FOLDER. Expects a display (display.sh gives one). Usage: demo.sh FOLDER
 set -euo pipefail
-cd "$(dirname "$0")/.."
-shots="${1:-docs}"
-source tools/wine-prefix.sh
-source tools/wine-scene.sh
+cd "$(dirname "$0")/../.."
+pictures=$1
+source tools/wine/prefix.sh
+source tools/wine/scene.sh
+
+echo "== Preparing a Wine prefix"
+start_prefix
+register_stand_in_excel 16
+echo "Stand-in Excel 16 registered for .xls: $office\\EXCEL.EXE"
+lay_shipment
+echo "Shipment folder: $shipment, with the programs of $programs:"
+(cd "$programs" && sha256sum addin-install.exe addin-uninstall.exe | sed 's/^/   sha256 /')
+ls "$shipment_unix" | sed 's/^/   /'
+
+addins="$(appdata)\\Microsoft\\AddIns"
+addins_unix="$(unix_path "$addins")"
+show_folder() {
+    echo "-- $addins"
+    if [ -d "$addins_unix" ]; then
+        ls -l "$addins_unix" | sed 1d | awk '{print "   " $5 "\t" $9}'
+    else
+        echo "   (no such folder)"
+    fi
+}
+show_opened() {
+    echo "-- What the shell asked Excel to open, and how it is to show (1: SW_SHOWNORMAL)"
+    wait_for_opened "$1" | sed 's/^/   /' || echo "   (not all of it)"
+}
+
+echo
+echo "== Before the installer"
+show_folder
+echo
+echo "== Running $shipment\\addin-install.exe"
+wine "$shipment\\addin-install.exe" || true
+show_folder
+show_opened 1
+
+echo "unrelated add-in" > "$addins_unix/other.xla"
+echo
+echo "== Running $shipment\\addin-uninstall.exe (another add-in lies beside ours)"
+wine "$shipment\\addin-uninstall.exe" || true
+show_folder
+show_opened 2
 
 # $1: pattern of a window title. Waits up to 60 s for such a window and prints its id.
 wait_for_window() {
@@ -20,7 +62,7 @@ wait_for_window() {
 # $1: pattern of the window title, $2: picture. Waits for the window, photographs it once
 # two pictures in a row agree (Wine has finished painting), ends the scene.
 capture() {
-    local window picture="$shots/$2" deadline=$((SECONDS + 60))
+    local window picture="$pictures/$2" deadline=$((SECONDS + 60))
     window="$(wait_for_window "$1")"
     import -window "$window" "$picture"
     until import -window "$window" "png:$picture.next" && cmp -s "$picture" "$picture.next" ||
@@ -34,10 +76,9 @@ capture() {
     "$WINESERVER" -w || true
 }
 
-mkdir -p "$shots"
-start_prefix
-lay_shipment
-register_stand_in_excel 16
+echo
+echo "== The windows a user may meet"
+mkdir -p "$pictures"
 "$WINELOADER" "$office\\EXCEL.EXE" --window KavorDemo "Microsoft Excel - Book1" </dev/null &>/dev/null &
 wait_for_window "^Microsoft Excel - Book1$" >/dev/null
 "$WINELOADER" "$shipment\\addin-install.exe" </dev/null &>/dev/null &

@@ -5,7 +5,7 @@
 # signing is caught. Leaves the signed copies in WORK for the resource checks.
 # Usage: check-signing.sh SHIPPED_FOLDER WORK
 set -euo pipefail
-tools="$(cd "$(dirname "$0")" && pwd)"
+here="$(cd "$(dirname "$0")" && pwd)"
 shipped=$1 work=$2
 rm -rf "$work" && mkdir -p "$work"
 cd "$work"
@@ -13,7 +13,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kavor throwaway tes
     -addext extendedKeyUsage=codeSigning -keyout key.pem -out certificate.pem 2>/dev/null
 openssl pkcs12 -export -inkey key.pem -in certificate.pem -out signer.p12 -passout pass:throwaway
 cp "$shipped/addin-install.exe" "$shipped/addin-uninstall.exe" .
-KAVOR_SIGN_PKCS12=signer.p12 KAVOR_SIGN_PASSWORD=throwaway bash "$tools/sign.sh" addin-install.exe addin-uninstall.exe
+KAVOR_SIGN_PKCS12=signer.p12 KAVOR_SIGN_PASSWORD=throwaway bash "$here/../../tools/sign.sh" addin-install.exe addin-uninstall.exe
 
 status=0
 for exe in addin-install.exe addin-uninstall.exe; do
@@ -33,5 +33,5 @@ for exe in addin-install.exe addin-uninstall.exe; do
         echo "changed byte caught: $exe"
     fi
 done
-bash "$tools/check-pe.sh" i686-w64-mingw32-objdump addin-install.exe addin-uninstall.exe || status=1
+/usr/bin/python3 "$here/pe.py" check addin-install.exe addin-uninstall.exe || status=1
 exit $status

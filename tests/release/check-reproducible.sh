@@ -2,7 +2,7 @@
 # Builds the shipped 32-bit programs twice, from scratch in two different folders, and
 # compares them byte for byte. Usage: check-reproducible.sh [WORK_FOLDER]
 set -euo pipefail
-source_dir="$(cd "$(dirname "$0")/.." && pwd)"
+source_dir="$(cd "$(dirname "$0")/../.." && pwd)"
 work="${1:-$source_dir/build/reproducible}"
 rm -rf "$work"
 for tree in first second-tree; do

@@ -1,0 +1,56 @@
+// What the stand-in Excel shares with the tests that use it: how it is registered for
+// ".xls", and the record of what the shell asked it to open.
+#include "excel_record.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+static void write_default(const char *key, const std::string &value)
+{
+    HKEY handle;
+    if (RegCreateKeyA(HKEY_CLASSES_ROOT, key, &handle) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(handle, NULL, 0, REG_SZ, (const BYTE *)value.c_str(), (DWORD)value.size() + 1);
+    RegCloseKey(handle);
+}
+
+void register_xls_command(const std::string &command)
+{
+    write_default(".xls", "KavorTest.Sheet");
+    write_default("KavorTest.Sheet\\shell\\open\\command", command);
+    // Excel's association asks for DDE too. No stand-in Excel answers it: the shell then
+    // starts the command above, which records the workbook.
+    write_default("KavorTest.Sheet\\shell\\open\\ddeexec", "[open(\"%1\")]");
+    write_default("KavorTest.Sheet\\shell\\open\\ddeexec\\application", "Excel");
+    write_default("KavorTest.Sheet\\shell\\open\\ddeexec\\topic", "system");
+}
+
+std::string opened_record_path(const std::string &excel_folder) { return excel_folder + "opened.txt"; }
+
+static std::string read_record(const std::string &path)
+{
+    std::string content;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return content;
+    char chunk[4096];
+    DWORD got;
+    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0)
+        content.append(chunk, got);
+    CloseHandle(file);
+    return content;
+}
+
+std::string wait_for_opened(const std::string &excel_folder, int count, unsigned long timeout_ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        std::string content = read_record(opened_record_path(excel_folder));
+        size_t lines = (size_t)std::count(content.begin(), content.end(), '\n');
+        if (lines >= (size_t)count || GetTickCount() - start > timeout_ms)
+            return content;
+        Sleep(20);
+    }
+}

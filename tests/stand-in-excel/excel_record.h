@@ -1,0 +1,17 @@
+// What the stand-in Excel shares with the tests that use it: how it is registered for
+// ".xls", and the record of what the shell asked it to open.
+#pragma once
+
+#include <string>
+
+// ".xls" -> "KavorTest.Sheet" -> shell\open\command = command, with the DDE entries that
+// Excel's own association has.
+void register_xls_command(const std::string &command);
+
+// The record beside the stand-in: one line a document, "PATH<TAB>show N", where N is the
+// show state the shell passed on (-1: none).
+std::string opened_record_path(const std::string &excel_folder);
+
+// Waits up to timeout_ms until the record holds at least count full lines; gives what it
+// then holds.
+std::string wait_for_opened(const std::string &excel_folder, int count, unsigned long timeout_ms);

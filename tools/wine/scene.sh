@@ -1,0 +1,36 @@
+# Sourced after prefix.sh: lays out the scenes the demo and the benchmark show, a stand-in
+# Excel registered for ".xls" and a shipment folder with both programs and the five files
+# that ship beside them.
+wine() { "$WINELOADER" "$@" </dev/null 2>/dev/null; }
+unix_path() { "$WINELOADER" winepath -u "$1" 2>/dev/null; }
+appdata() { wine cmd /c echo %APPDATA% | tr -d '\r'; }
+# The names of the files that ship beside the programs, as the product itself names them.
+shipped_files() { sed -n 's/^inline constexpr char [A-Za-z]*\[\] = "\(.*\)"; *\/\/ shipped$/\1/p' discovery/product.h; }
+
+office='C:\Program Files\Microsoft Office\Office16'
+shipment='C:\Kavor Setup'
+
+start_prefix() {
+    boot_wine_prefix
+    office_unix="$(unix_path "$office")"
+    shipment_unix="$(unix_path "$shipment")"
+}
+
+# $1: the version resource's major version, or "-noversion". The stand-in registers itself.
+register_stand_in_excel() {
+    mkdir -p "$office_unix"
+    cp "$build/stand-in-excel$1.exe" "$office_unix/EXCEL.EXE"
+    wine "$office\\EXCEL.EXE" --register
+}
+
+# Waits up to 60 s until the stand-in Excel has recorded $1 workbooks in all (the shell
+# starts it on its own), and prints its record: a line a workbook, with the show state.
+wait_for_opened() { wine "$office\\EXCEL.EXE" --wait-opened "$1" | tr -d '\r'; }
+
+empty_association() { wine reg add 'HKCR\.xls' /ve /d "" /f >/dev/null; }
+
+lay_shipment() {
+    mkdir -p "$shipment_unix"
+    cp "$programs/addin-install.exe" "$programs/addin-uninstall.exe" "$shipment_unix/"
+    for file in $(shipped_files); do echo "Kavor Interface $file" > "$shipment_unix/$file"; done
+}
