@@ -149,17 +149,11 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
          }},
         {"an application-data folder named outside code page 1252",
          [&] {
-             std::string folder = make_temp_folder("Łukasz 山田 設定");
-             move_application_data_folder(folder.substr(0, folder.size() - 1));
+             std::string folder = move_application_data_folder();
              install_stand_in_excel(office, 16);
-             return folder + "Microsoft\\AddIns\\";
+             return folder + "\\Microsoft\\AddIns\\";
          }},
-        {"Excel 97 in a Cyrillic folder: Library beside it",
-         [&] {
-             office = make_temp_folder("Программы");
-             install_stand_in_excel(office, 8);
-             return office + "Library\\";
-         }},
+        {"Excel 97 in a Cyrillic folder: Library beside it", [&] { return install_cyrillic_excel97(office); }},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -412,6 +406,12 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
 {
     const std::string too_long = "The path of the Add-In folder for Excel is too long for the Setup "
                                  "program. The Add-In installation cannot continue. Shutting down.";
+    // An Excel 97 whose "AddIn Path" names a folder inside one that does not exist.
+    auto missing_parent = [&](const std::string &parent, const std::string &folder) {
+        use_excel97();
+        write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addins + parent + "\\" + folder);
+        return "Failed to create the folder " + addins + parent + "\\" + folder + "\\";
+    };
     struct Row {
         const char *label;
         std::function<std::string()> arrange; // gives the message expected
@@ -432,19 +432,9 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
              return too_long;
          },
          [] {}},
-        {"parent of the add-in folder missing",
-         [&] {
-             use_excel97();
-             write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addins + "missing\\inner");
-             return "Failed to create the folder " + addins + "missing\\inner\\";
-         },
+        {"parent of the add-in folder missing", [&] { return missing_parent("missing", "inner"); },
          [&] { EXPECT_FALSE(file_exists(addins + "missing")); }},
-        {"parent missing, both named outside code page 1252",
-         [&] {
-             use_excel97();
-             write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addins + "Łukasz\\山田");
-             return "Failed to create the folder " + addins + "Łukasz\\山田\\";
-         },
+        {"parent missing, both named outside code page 1252", [&] { return missing_parent("Łukasz", "山田"); },
          [&] { EXPECT_FALSE(file_exists(addins + "Łukasz")); }},
         // A folder so long that no file name fits after it in a 260-byte path.
         {"no file name fits after the folder",

@@ -67,9 +67,12 @@ void break_application_data_folder()
     write_reg_bytes(HKEY_CURRENT_USER, UserShellFolders, "AppData", REG_EXPAND_SZ, std::string(1, '\0'));
 }
 
-void move_application_data_folder(const std::string &folder)
+std::string move_application_data_folder()
 {
+    std::string folder = make_temp_folder("Łukasz 山田 設定");
+    folder.pop_back();
     write_reg_string(HKEY_CURRENT_USER, UserShellFolders, "AppData", folder);
+    return folder;
 }
 
 void reset_excel_registry()
@@ -98,6 +101,13 @@ std::string install_stand_in_excel(const std::string &folder, int major, const c
     return path;
 }
 
+std::string install_cyrillic_excel97(std::string &office)
+{
+    office = make_temp_folder("Программы");
+    install_stand_in_excel(office, 8);
+    return office + "Library\\";
+}
+
 std::string application_data_folder()
 {
     char path[MAX_PATH] = "";
@@ -121,20 +131,6 @@ void write_file(const std::string &path, const std::string &content, DWORD attri
 bool file_exists(const std::string &path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string read_file(const std::string &path)
-{
-    std::string content;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return content;
-    char chunk[4096];
-    DWORD got;
-    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0)
-        content.append(chunk, got);
-    CloseHandle(file);
-    return content;
 }
 
 Launched::~Launched()

@@ -24,8 +24,9 @@ void write_reg_bytes(HKEY root, const std::string &key, const char *name, DWORD 
                      const std::string &bytes);
 // Makes the profile's application-data folder unobtainable until the next reset.
 void break_application_data_folder();
-// Moves the profile's application-data folder to folder until the next reset.
-void move_application_data_folder(const std::string &folder);
+// Moves the profile's application-data folder, until the next reset, to a new folder named
+// in scripts outside code page 1252, and gives that folder (no final backslash).
+std::string move_application_data_folder();
 // Removes every association and Office key that discovery reads, and gives the profile
 // back its own application-data folder.
 void reset_excel_registry();
@@ -34,10 +35,12 @@ void reset_excel_registry();
 std::string install_stand_in_excel(const std::string &folder, int major,
                                    const char *name = "EXCEL.EXE");
 std::string application_data_folder();
+// Makes office a new folder named in Cyrillic with a stand-in Excel 97 in it, and no
+// "AddIn Path": gives the add-in folder, Library beside Excel.
+std::string install_cyrillic_excel97(std::string &office);
 
 void write_file(const std::string &path, const std::string &content, DWORD attributes = 0);
 bool file_exists(const std::string &path);
-std::string read_file(const std::string &path);
 
 // One message box or dialog as a person sees it.
 struct SeenWindow {

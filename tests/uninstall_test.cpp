@@ -78,18 +78,16 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
          }},
         {"an application-data folder named outside code page 1252",
          [&] {
-             std::string folder = make_temp_folder("Łukasz 山田 設定");
-             move_application_data_folder(folder.substr(0, folder.size() - 1));
+             std::string folder = move_application_data_folder();
              install_stand_in_excel(office, 16);
-             return lay_application_data_addins(folder.substr(0, folder.size() - 1));
+             return lay_application_data_addins(folder);
          }},
         {"Excel 97 in a Cyrillic folder: Library beside it",
          [&] {
-             office = make_temp_folder("Программы");
-             install_stand_in_excel(office, 8);
-             CreateDirectoryA((office + "Library").c_str(), NULL);
-             lay_addin_files(office + "Library\\");
-             return office + "Library\\";
+             std::string folder = install_cyrillic_excel97(office);
+             CreateDirectoryA(folder.c_str(), NULL);
+             lay_addin_files(folder);
+             return folder;
          }},
     };
     for (const Row &row : rows) {

@@ -28,7 +28,7 @@ void register_xls_command(const std::string &command)
 
 std::string opened_record_path(const std::string &excel_folder) { return excel_folder + "opened.txt"; }
 
-static std::string read_record(const std::string &path)
+std::string read_file(const std::string &path)
 {
     std::string content;
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
@@ -47,7 +47,7 @@ std::string wait_for_opened(const std::string &excel_folder, int count, unsigned
 {
     DWORD start = GetTickCount();
     for (;;) {
-        std::string content = read_record(opened_record_path(excel_folder));
+        std::string content = read_file(opened_record_path(excel_folder));
         size_t lines = (size_t)std::count(content.begin(), content.end(), '\n');
         if (lines >= (size_t)count || GetTickCount() - start > timeout_ms)
             return content;

@@ -12,6 +12,9 @@ void register_xls_command(const std::string &command);
 // show state the shell passed on (-1: none).
 std::string opened_record_path(const std::string &excel_folder);
 
+// A whole file, or nothing when it cannot be read; others may go on writing it.
+std::string read_file(const std::string &path);
+
 // Waits up to timeout_ms until the record holds at least count full lines; gives what it
 // then holds.
 std::string wait_for_opened(const std::string &excel_folder, int count, unsigned long timeout_ms);

@@ -12,6 +12,9 @@ set -euo pipefail
 project="$(cd "$(dirname "$0")/../.." && pwd)"
 vm="$project/build/vm"
 mkdir -p "$vm"
+# One machine at a time: they share the kernel, the disk image and build/vm/out.
+exec 9>"$vm/lock"
+flock 9
 
 # Debian's current kernel package, unpacked once.
 kernel_package() { apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | head -1; }
