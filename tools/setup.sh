@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 python3 python3-pefile
-          googletest wine wine64 xvfb xauth locales osslsigncode openssl
+          googletest wine wine64 xvfb xauth locales osslsigncode openssl zip unzip
           # the 32-bit stage: an emulated PC that boots Debian's kernel, and 32-bit Wine
           qemu-system-x86 busybox-static cpio e2fsprogs wine32:i386 "$@")
 # wine32 is a package of the i386 architecture.

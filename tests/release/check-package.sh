@@ -1,0 +1,60 @@
+#!/bin/bash
+# Packs synthetic add-in files with package.sh: good ones verify and pack the same twice, bad ones are refused.
+# Usage: check-package.sh SHIPPED_FOLDER WORK
+set -euo pipefail
+package="$(cd "$(dirname "$0")/../.." && pwd)/tools/package.sh"
+pe="$(cd "$(dirname "$0")" && pwd)/pe.py"
+KAVOR_PROGRAMS=$(realpath "$1")
+export KAVOR_PROGRAMS SOURCE_DATE_EPOCH=1700000000
+work=$2
+rm -rf "$work" && mkdir -p "$work/good" && cd "$work"
+unset KAVOR_PAYLOAD KAVOR_SIGN_PKCS12
+
+# Only the leading bytes the checks read: a PE header (i386, with IMAGE_FILE_DLL when $1 is
+# 0x2000, then a PE32 optional header), compound documents, a help file.
+pe_header() { /usr/bin/python3 -c 'import struct, sys; sys.stdout.buffer.write(b"MZ" + bytes(58) + struct.pack("<I", 64)
+    + b"PE\0\0" + struct.pack("<HHIIIHH", 0x14C, 0, 0, 0, 0, 224, 0x102 | int(sys.argv[1], 0))
+    + struct.pack("<HBB9I6H4I2H6I", 0x10B, 0, 0, *[0] * 6, 0x10000000, 0x1000, 0x200, 4, 0, 0, 0, 4, 0,
+                  0, 0x1000, 0x200, 0, 2, 0, 0x100000, 0x1000, 0x100000, 0x1000, 0, 16) + bytes(128))' "$1"; }
+pe_header 0x2000 > good/kavorlib.dll
+for workbook in kavorlib.xla addinsetup.xls DEL_ADDIN.XLS; do printf '\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1 %s' $workbook > good/$workbook; done
+printf '\x3f\x5f\x03\x00 help' > good/kavor.hlp
+status=0
+fail() { echo "FAIL $*"; status=$((status + 1)); }
+[ "$(/usr/bin/python3 "$pe" kind good/kavorlib.dll)" = "DLL i386" ] || fail "pe.py does not read the synthetic DLL"
+
+# The good folder, packed twice in different time zones.
+for run in 1 2; do
+    TZ=$([ $run = 1 ] && echo Pacific/Kiritimati || echo America/Adak) KAVOR_DIST=$work/dist$run \
+        bash "$package" --payload good > pack$run.log || { cat pack$run.log; fail "the good folder is refused"; }
+done
+zip=$(ls dist1/*.zip) && name=$(basename "$zip" .zip)
+cmp "dist1/$name.zip" "dist2/$name.zip" && echo "ok packed twice: byte-identical" || fail "two packs differ"
+bash "$package" --verify "$zip" > verify.log && echo "ok --verify passes" || { cat verify.log; fail "--verify"; }
+[ "$(unzip -Z1 "$zip" | grep -v /SHA256SUMS | sed 's|^[^/]*/||' | sort)" = \
+  "$(unzip -p "$zip" "$name/SHA256SUMS" | sed 's/^[0-9a-f]*  //' | sort)" ] || fail "SHA256SUMS does not list every other file"
+unzip -p "$zip" "$name/SHIPPING.txt" | grep -q "kavorlib.dll is a DLL for i386: it loads only in 32-bit Excel" \
+    || fail "SHIPPING.txt does not name the DLL's architecture"
+
+# Each row changes a copy of the good folder; a refused one writes nothing. The last has
+# two problems: the second must be named too.
+while IFS='|' read -r change refused message; do
+    rm -rf bad dist && cp -r good bad
+    (cd bad && eval "$change")
+    if KAVOR_DIST=$work/dist bash "$package" --payload bad > row.log 2>&1; then was=no; else was=yes; fi
+    before=$status
+    grep -qF "$message" row.log || { cat row.log; fail "$change: no \"$message\""; }
+    [ $was = "$refused" ] || fail "$change: refused is $was, not $refused"
+    if [ "$refused" = yes ]; then [ ! -e dist ] || fail "$change: wrote into the dist folder"
+    elif unzip -Z1 dist/*.zip | grep -q notes.txt; then fail "$change: packed the extra file"; fi
+    [ $status != "$before" ] || echo "ok $change: $message"
+done <<'ROWS'
+rm kavor.hlp|yes|kavor.hlp is missing
+mv DEL_ADDIN.XLS del_addin.xls|yes|del_addin.xls should be named DEL_ADDIN.XLS
+echo text > addinsetup.xls|yes|addinsetup.xls is not an Excel workbook (compound document)
+pe_header 0 > kavorlib.dll|yes|kavorlib.dll is not a Windows DLL: it is a Windows program (EXE for i386)
+echo MZ text > kavorlib.dll|yes|kavorlib.dll is not a Windows DLL: it is no PE file at all
+echo notes > notes.txt|no|warning notes.txt is none of the add-in's files
+rm kavor.hlp; mv DEL_ADDIN.XLS del_addin.xls|yes|del_addin.xls should be named DEL_ADDIN.XLS
+ROWS
+exit $((status > 0))

@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""The add-in's files, checked before they are packed beside the programs and again in a
+finished package.
+
+    payload.py check DIR NAME... [--beside FILE...]
+        DIR must hold each NAME, spelled exactly as the programs name it, of the kind its
+        name says: .dll a Windows DLL, .xla and .xls compound documents (Excel 97-2003
+        workbooks), .hlp a Windows help file. Any other file is a warning and is not packed. With
+        --beside, DIR is a finished package: it holds the FILEs too, anything else is a
+        problem, and one without any NAME was packed without the add-in's files.
+        Prints "ok ...", "warning ..." and "FAIL ..." lines; exits 1 on any FAIL.
+    payload.py architecture DLL   which Excel loads the DLL, as a sentence
+    payload.py version EXE        the program's product version, from its version resource
+"""
+import os
+import sys
+
+import pefile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "release"))
+import pe  # noqa: E402
+
+COMPOUND = bytes.fromhex("D0CF11E0A1B11AE1")
+SIGNATURES = {
+    ".xla": (COMPOUND, "an Excel workbook (compound document)"),
+    ".xls": (COMPOUND, "an Excel workbook (compound document)"),
+    ".hlp": (bytes.fromhex("3F5F0300"), "a Windows help file"),
+}
+EXCEL = {"i386": "it loads only in 32-bit Excel", "x86-64": "it loads only in 64-bit Excel"}
+
+
+def architecture(path):
+    machine = pe.kind(path)[1]
+    loads = EXCEL.get(machine, "neither 32-bit nor 64-bit Excel for x86 loads it")
+    return f"{os.path.basename(path)} is a DLL for {machine}: {loads}."
+
+
+def what_is_wrong(path, name):
+    """None when the file is the kind its name says, else why not."""
+    extension = os.path.splitext(name)[1].lower()
+    if extension == ".dll":
+        found = pe.kind(path)
+        if found is None:
+            return f"{name} is not a Windows DLL: it is no PE file at all"
+        if found[0] != "DLL":
+            return f"{name} is not a Windows DLL: it is a Windows program ({found[0]} for {found[1]})"
+        return None
+    if extension not in SIGNATURES:
+        return f"{name}: no check is known for a {extension or 'nameless'} file"
+    signature, kind = SIGNATURES[extension]
+    with open(path, "rb") as file:
+        if file.read(len(signature)) != signature:
+            return f"{name} is not {kind}: it does not start with {signature.hex(' ').upper()}"
+    return None
+
+
+def check(folder, names, beside):
+    entries = sorted(os.listdir(folder))
+    folded = {name.lower(): name for name in names}
+    problems = []
+    if beside is not None and not any(entry.lower() in folded for entry in entries):
+        print("ok none of the add-in's files: packed without them")
+        names = []
+    for name in names:
+        path = os.path.join(folder, name)
+        if name not in entries:
+            misspelt = [entry for entry in entries if entry.lower() == name.lower()]
+            problems += [f"{entry} should be named {name}" for entry in misspelt] or [f"{name} is missing"]
+        elif not os.path.isfile(path):
+            problems.append(f"{name} is not a file")
+        elif (wrong := what_is_wrong(path, name)):
+            problems.append(wrong)
+        else:
+            print(f"ok {architecture(path)}" if name.lower().endswith(".dll") else f"ok {name}")
+    for entry in entries:
+        # A misspelt name is reported above, unless the right one is there too.
+        if entry in names or entry in (beside or []) or (entry.lower() in folded and folded[entry.lower()] not in entries):
+            continue
+        if beside is None:
+            print(f"warning {entry} is none of the add-in's files: it is left out of the package")
+        else:
+            problems.append(f"{entry} is nothing the package command packs")
+    for problem in problems:
+        print(f"FAIL {problem}")
+    return 1 if problems else 0
+
+
+def version(path):
+    for info in pefile.PE(path).FileInfo[0]:
+        for table in getattr(info, "StringTable", []):
+            if b"ProductVersion" in table.entries:
+                return table.entries[b"ProductVersion"].decode("ascii")
+    raise SystemExit(f"{path} has no product version")
+
+
+def main():
+    command, arguments = (sys.argv[1], sys.argv[2:]) if len(sys.argv) > 2 else (None, [])
+    if command == "check" and len(arguments) >= 2:
+        beside = None
+        if "--beside" in arguments:
+            at = arguments.index("--beside")
+            arguments, beside = arguments[:at], arguments[at + 1:]
+        return check(arguments[0], arguments[1:], beside)
+    if command in ("architecture", "version") and len(arguments) == 1:
+        print(architecture(arguments[0]) if command == "architecture" else version(arguments[0]))
+        return 0
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main())
