@@ -7,10 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh nsis
 bash tools/build.sh >/dev/null
+source tools/package/shipped-files.sh
 # NSIS builds its installers here; they carry placeholder add-in files.
 shipment=build/bench-nsis
 rm -rf "$shipment" && mkdir -p "$shipment"
-for file in kavorlib.dll kavorlib.xla kavor.hlp; do echo "Kavor Interface $file" > "$shipment/$file"; done
+for file in $(addin_files); do echo "Kavor Interface $file" > "$shipment/$file"; done
 for job in install uninstall; do
     define=()
     [ $job = uninstall ] && define=(-DUNINSTALL)
