@@ -4,14 +4,16 @@
 wine() { "$WINELOADER" "$@" </dev/null 2>/dev/null; }
 unix_path() { "$WINELOADER" winepath -u "$1" 2>/dev/null; }
 appdata() { wine cmd /c echo %APPDATA% | tr -d '\r'; }
-# The names of the files that ship beside the programs, as the product itself names them.
-shipped_files() { sed -n 's/^inline constexpr char [A-Za-z]*\[\] = "\(.*\)"; *\/\/ shipped$/\1/p' discovery/product.h; }
+source tools/package/shipped-files.sh
 
 office='C:\Program Files\Microsoft Office\Office16'
 shipment='C:\Kavor Setup'
 
 start_prefix() {
     boot_wine_prefix
+    # Wine draws the caption buttons in Marlett and the dialog in MS Sans Serif only when the
+    # prefix's Fonts folder holds them; Debian's fonts-wine leaves them in Wine's data folder.
+    cp /usr/share/wine/fonts/*.ttf "$(unix_path 'C:\windows\Fonts')/" 2>/dev/null || true
     office_unix="$(unix_path "$office")"
     shipment_unix="$(unix_path "$shipment")"
 }
