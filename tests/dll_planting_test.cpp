@@ -25,7 +25,7 @@ protected:
         for (const char *program : {"addin-install.exe", "addin-uninstall.exe"})
             ASSERT_TRUE(copy_from_build(std::string("shipped-flags\\") + program, shipment + program));
         ASSERT_TRUE(copy_from_build("version-probe.exe", shipment + "version-probe.exe"));
-        for (const char *name : {"kavorlib.dll", "kavorlib.xla", "kavor.hlp", "addinsetup.xls", "DEL_ADDIN.XLS"})
+        for (const char *name : {AddinLibrary, AddinWorkbook, AddinHelp, SetupWorkbook, RemovalWorkbook})
             write_file(shipment + name, name);
         install_stand_in_excel(office, 16);
         addins = application_data_folder() + "\\Microsoft\\KavorPlanted\\";
@@ -59,11 +59,11 @@ TEST_F(DllPlanting, ProgramsReadExcelsVersionWithoutLoadingThePlantedDll)
     // Excel 16's version read correctly: the files go to the Office 2000 and later folder.
     run("addin-install.exe");
     EXPECT_FALSE(planted_dll_loaded()) << "the installer loaded the planted version.dll";
-    EXPECT_EQ("kavorlib.xla", read_file(addins + "kavorlib.xla"));
+    EXPECT_EQ(AddinWorkbook, read_file(addins + AddinWorkbook));
 
     run("addin-uninstall.exe");
     EXPECT_FALSE(planted_dll_loaded()) << "the uninstaller loaded the planted version.dll";
-    EXPECT_FALSE(file_exists(addins + "kavorlib.xla"));
+    EXPECT_FALSE(file_exists(addins + AddinWorkbook));
 }
 
 } // namespace

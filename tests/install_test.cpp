@@ -163,8 +163,8 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
         std::string parent = folder.substr(0, folder.rfind('\\', folder.size() - 2));
         CreateDirectoryA(parent.c_str(), NULL);
         CreateDirectoryA(folder.c_str(), NULL);
-        write_file(folder + "kavorlib.dll", "old library", FILE_ATTRIBUTE_READONLY);
-        write_file(folder + "kavorlib.xla", "old add-in", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        write_file(folder + AddinLibrary, "old library", FILE_ATTRIBUTE_READONLY);
+        write_file(folder + AddinWorkbook, "old add-in", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
 
         Launched run;
         ASSERT_TRUE(launch_installer(run));
@@ -453,8 +453,8 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
              return "CopyFile failed for " + addins + "kavorlib.xla with error code=2";
          },
          [&] {
-             EXPECT_EQ("new kavorlib.dll", read_file(addins + "kavorlib.dll"));
-             EXPECT_FALSE(file_exists(addins + "kavor.hlp"));
+             EXPECT_EQ(std::string("new ") + AddinLibrary, read_file(addins + AddinLibrary));
+             EXPECT_FALSE(file_exists(addins + AddinHelp));
          }},
     };
     for (const Row &row : rows) {

@@ -44,9 +44,9 @@ protected:
 
     void lay_addin_files(const std::string &folder)
     {
-        write_file(folder + "kavorlib.dll", "library", FILE_ATTRIBUTE_READONLY);
-        write_file(folder + "kavorlib.xla", "add-in", FILE_ATTRIBUTE_HIDDEN);
-        write_file(folder + "kavor.hlp", "help", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+        write_file(folder + AddinLibrary, "library", FILE_ATTRIBUTE_READONLY);
+        write_file(folder + AddinWorkbook, "add-in", FILE_ATTRIBUTE_HIDDEN);
+        write_file(folder + AddinHelp, "help", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
         write_file(folder + "other.xla", "someone else's add-in");
     }
 
@@ -130,7 +130,7 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
 
     // Excel still holds the add-in workbook open, sharing it with no one.
     lay_addin_files(folder);
-    HANDLE held = CreateFileA((folder + "kavorlib.xla").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+    HANDLE held = CreateFileA((folder + AddinWorkbook).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
                               0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     Launched third;
@@ -138,9 +138,9 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
     EXPECT_TRUE(runs_silently(third, Deadline));
     EXPECT_EQ(1u, exit_status(third));
     CloseHandle(held);
-    EXPECT_TRUE(file_exists(folder + "kavorlib.xla"));
-    EXPECT_FALSE(file_exists(folder + "kavorlib.dll"));
-    EXPECT_FALSE(file_exists(folder + "kavor.hlp"));
+    EXPECT_TRUE(file_exists(folder + AddinWorkbook));
+    EXPECT_FALSE(file_exists(folder + AddinLibrary));
+    EXPECT_FALSE(file_exists(folder + AddinHelp));
 
     // A folder Windows cannot even look into ("|" is no character of a file name): whether
     // the files are there is unknown, so they do not count as gone.
