@@ -11,6 +11,10 @@ source tools/wine/scene.sh
 
 echo "== Preparing a Wine prefix"
 start_prefix
+# Wine draws the caption buttons in Marlett and the dialog in MS Sans Serif only when the
+# prefix's Fonts folder holds them; Debian's fonts-wine leaves them in Wine's data folder.
+# Only the pictures need them: every program that draws would load them at its start.
+cp /usr/share/wine/fonts/*.ttf "$(unix_path 'C:\windows\Fonts')/"
 register_stand_in_excel 16
 echo "Stand-in Excel 16 registered for .xls: $office\\EXCEL.EXE"
 lay_shipment

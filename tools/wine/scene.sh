@@ -11,9 +11,6 @@ shipment='C:\Kavor Setup'
 
 start_prefix() {
     boot_wine_prefix
-    # Wine draws the caption buttons in Marlett and the dialog in MS Sans Serif only when the
-    # prefix's Fonts folder holds them; Debian's fonts-wine leaves them in Wine's data folder.
-    cp /usr/share/wine/fonts/*.ttf "$(unix_path 'C:\windows\Fonts')/" 2>/dev/null || true
     office_unix="$(unix_path "$office")"
     shipment_unix="$(unix_path "$shipment")"
 }
