@@ -9,7 +9,7 @@ runs=${RUNS:-15}
 nsis=build/bench-nsis
 
 start_prefix
-"$WINESERVER" -p 2>/dev/null || true # one server for all the runs
+keep_wine_session # one Wine session for all the runs
 register_stand_in_excel 16
 lay_shipment
 cp "$programs/bench/"*.exe "$nsis"/nsis-*.exe "$shipment_unix/"

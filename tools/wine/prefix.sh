@@ -37,3 +37,14 @@ boot_wine_prefix() {
     "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     "$WINESERVER" -w
 }
+
+# Keeps one Wine program running until the caller exits, and with it one Wine session: a
+# persistent wineserver (-p) was seen ending between two programs all the same, and each
+# program after that paid for a new session (wineboot, services) at its start.
+keep_wine_session() {
+    local fifo="$WINEPREFIX.session"
+    mkfifo "$fifo"
+    "$WINELOADER" cmd <"$fifo" >/dev/null 2>&1 &
+    exec 8>"$fifo"
+    rm -f "$fifo"
+}
