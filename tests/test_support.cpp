@@ -8,13 +8,7 @@
 
 #include <stdio.h>
 
-std::string build_folder()
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    *(strrchr(path, '\\') + 1) = '\0';
-    return path;
-}
+std::string build_folder() { return program_folder(); }
 
 bool copy_from_build(const std::string &built, const std::string &destination)
 {

@@ -29,7 +29,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 bash tools/setup.sh zip unzip
 source tools/package/shipped-files.sh
-mapfile -t addin_files < <(shipped_files)
+mapfile -t shipped < <(shipped_files)
 package_files=(addin-install.exe addin-uninstall.exe SHIPPING.txt SHA256SUMS)
 # A zip stores local times: the same files must give the same zip in every time zone.
 export TZ=UTC
@@ -56,7 +56,7 @@ if [ -n "$verify" ]; then
         diff <(echo "$listed") <(echo "$present") | grep '^[<>]' || true
         status=1
     fi
-    /usr/bin/python3 "$root/tools/package/payload.py" check . "${addin_files[@]}" --beside "${package_files[@]}" || status=1
+    /usr/bin/python3 "$root/tools/package/payload.py" check . "${shipped[@]}" --beside "${package_files[@]}" || status=1
     /usr/bin/python3 "$root/tests/release/pe.py" check addin-install.exe addin-uninstall.exe || status=1
     [ $status -eq 0 ] && echo "The zip passes every check." || echo "FAIL $verify"
     exit $status
@@ -66,7 +66,7 @@ fi
 if [ -n "$payload" ]; then
     echo "Checking the add-in's files in $payload"
     [ -d "$payload" ] || { echo "Not packed: $payload is no folder." >&2; exit 1; }
-    /usr/bin/python3 tools/package/payload.py check "$payload" "${addin_files[@]}" \
+    /usr/bin/python3 tools/package/payload.py check "$payload" "${shipped[@]}" \
         || { echo "Not packed: the add-in's files above must be put right first." >&2; exit 1; }
 fi
 
@@ -89,7 +89,7 @@ else
 fi
 
 if [ -n "$payload" ]; then
-    for file in "${addin_files[@]}"; do
+    for file in "${shipped[@]}"; do
         cp "$payload/$file" "$staging/"
         [[ $file != *.dll ]] || dll=$(/usr/bin/python3 tools/package/payload.py architecture "$staging/$file")
     done

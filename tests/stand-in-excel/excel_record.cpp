@@ -4,7 +4,21 @@
 
 #include <windows.h>
 
+#include <string.h>
+
 #include <algorithm>
+
+std::string program_folder()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return "";
+    *(strrchr(path, '\\') + 1) = '\0';
+    return path;
+}
+
+size_t record_lines(const std::string &record) { return (size_t)std::count(record.begin(), record.end(), '\n'); }
 
 static void write_default(const char *key, const std::string &value)
 {
@@ -48,8 +62,7 @@ std::string wait_for_opened(const std::string &excel_folder, int count, unsigned
     DWORD start = GetTickCount();
     for (;;) {
         std::string content = read_file(opened_record_path(excel_folder));
-        size_t lines = (size_t)std::count(content.begin(), content.end(), '\n');
-        if (lines >= (size_t)count || GetTickCount() - start > timeout_ms)
+        if (record_lines(content) >= (size_t)count || GetTickCount() - start > timeout_ms)
             return content;
         Sleep(20);
     }

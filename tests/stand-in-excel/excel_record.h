@@ -4,6 +4,12 @@
 
 #include <string>
 
+// The folder of the running program, ending with a backslash.
+std::string program_folder();
+
+// Lines of a record, each ended by a newline.
+size_t record_lines(const std::string &record);
+
 // ".xls" -> "KavorTest.Sheet" -> shell\open\command = command, with the DDE entries that
 // Excel's own association has.
 void register_xls_command(const std::string &command);

@@ -12,8 +12,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <algorithm>
-
 static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     if (message == WM_DESTROY) {
@@ -43,16 +41,6 @@ static int show_window(const char *class_name, const char *title, bool hidden)
     return 0;
 }
 
-static std::string own_folder()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return "";
-    *(strrchr(path, '\\') + 1) = '\0';
-    return path;
-}
-
 static int record_document(const char *document)
 {
     STARTUPINFOA startup = {};
@@ -62,7 +50,7 @@ static int record_document(const char *document)
     char line[MAX_PATH * 2];
     snprintf(line, sizeof line, "%s\tshow %d\n", document, show);
 
-    HANDLE file = CreateFileA(opened_record_path(own_folder()).c_str(), FILE_APPEND_DATA,
+    HANDLE file = CreateFileA(opened_record_path(program_folder()).c_str(), FILE_APPEND_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 1;
@@ -84,9 +72,9 @@ int main(int argc, char **argv)
     }
     if (argc >= 3 && strcmp(argv[1], "--wait-opened") == 0) {
         int count = atoi(argv[2]);
-        std::string record = wait_for_opened(own_folder(), count, 60000);
+        std::string record = wait_for_opened(program_folder(), count, 60000);
         fputs(record.c_str(), stdout);
-        return std::count(record.begin(), record.end(), '\n') >= count ? 0 : 1;
+        return record_lines(record) >= (size_t)count ? 0 : 1;
     }
     return record_document(argc >= 2 ? argv[1] : "");
 }

@@ -29,19 +29,19 @@ time_run() {
 # one more workbook, the right one from the shipment, and the three files are in the add-in
 # folder as shipped (install) or gone (uninstall). Untimed, it also waits until the stand-in
 # has ended, so that no run shares the machine with the one before.
-record="$office_unix/opened.txt"
 recorded=0
 fail() { echo "bench: $1: $2" >&2; exit 1; }
 prove() { # PROGRAM install|uninstall
-    local workbook deadline=$((SECONDS + 60)) file
+    local workbook deadline=$((SECONDS + 60)) file record
     workbook=$(product_name SetupWorkbook)
     [ "$2" = install ] || workbook=$(product_name RemovalWorkbook)
     recorded=$((recorded + 1))
     wait_for_opened $recorded >/dev/null || fail "$1" "the stand-in Excel opened no workbook"
     while pgrep -f 'EXCEL\.EXE' >/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
-    [ "$(wc -l <"$record")" = $recorded ] || fail "$1" "the stand-in Excel opened more than one workbook"
-    [ "$(tail -n 1 "$record" | cut -f 1)" = "$shipment\\$workbook" ] ||
-        fail "$1" "opened $(tail -n 1 "$record" | cut -f 1), not $shipment\\$workbook"
+    record=$(wait_for_opened $recorded) # at once now: all it holds, a late second line too
+    [ "$(wc -l <<<"$record")" = $recorded ] || fail "$1" "the stand-in Excel opened more than one workbook"
+    [ "$(tail -n 1 <<<"$record" | cut -f 1)" = "$shipment\\$workbook" ] ||
+        fail "$1" "opened $(tail -n 1 <<<"$record" | cut -f 1), not $shipment\\$workbook"
     for file in $(addin_files); do
         if [ "$2" = install ]; then
             cmp -s "$shipment_unix/$file" "$addins_unix/$file" || fail "$1" "$file not in the add-in folder as shipped"
