@@ -10,7 +10,10 @@ char ExcelPath[PathCapacity];
 
 const DWORD PartCapacity = 256;
 
-bool split_path(const char *path, char *drive, char *directory)
+// Drive ("C:" or empty, 3 bytes) and directory (up to and including the last separator,
+// PartCapacity bytes) of a path; a double-byte character's second byte is never a
+// separator. False when the directory would not fit.
+static bool split_path(const char *path, char *drive, char *directory)
 {
     size_t start = 0;
     drive[0] = '\0';

@@ -36,8 +36,3 @@ DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion);
 
 // AddinFolder always ends with a backslash when Found comes back.
 DiscoveryStatus resolve_addin_folder(int ExcelMajorVersion, char *AddinFolder);
-
-// Drive ("C:" or empty, 3 bytes) and directory (up to and including the last separator,
-// 256 bytes) of a path; a double-byte character's second byte is never a separator.
-// False when the directory would not fit.
-bool split_path(const char *path, char *drive, char *directory);

@@ -1,7 +1,8 @@
 // addin-install: waits until Excel is closed, finds Excel and its add-in folder, copies
 // the add-in's three files there and opens the setup workbook in Excel.
 #include "../discovery/discovery.h"
-#include "../discovery/product.h"
+#include "../product/product.h"
+#include "resource.h"
 #include "where_is_excel.h"
 
 #include <string.h>
@@ -21,6 +22,9 @@ static const char NoExcelText[] =
 
 static bool ExcelRunning;
 
+// Window titles, read whole up to this many characters.
+const int TitleCapacity = 512;
+
 static int show_stop(const char *text)
 {
     MessageBoxA(NULL, text, SetupCaption, MB_OK | MB_ICONEXCLAMATION);
@@ -29,7 +33,7 @@ static int show_stop(const char *text)
 
 static int show_formatted_stop(const char *format, const char *path)
 {
-    char text[512];
+    char text[MessageCapacity];
     format_text(text, sizeof text, format, path);
     return show_stop(text);
 }
@@ -43,7 +47,7 @@ static int show_association_stop(DiscoveryStatus status)
     case OpenCommandMissing: reason = "No registry entry for opening .XLS files."; break;
     default: reason = "Invalid registry entry for opening .XLS files."; break;
     }
-    char text[512];
+    char text[MessageCapacity];
     format_text(text, sizeof text, "%s%s", reason, NoExcelText);
     return show_stop(text);
 }
@@ -60,7 +64,7 @@ static int show_copy_failure(const char *folder, const char *name, DWORD code)
     // Large enough for a joined path that did not fit a path buffer.
     char path[PathCapacity * 2];
     format_text(path, sizeof path, "%s%s", folder, name);
-    char text[512];
+    char text[MessageCapacity];
     format_text(text, sizeof text, "CopyFile failed for %s with error code=%d", path, (int)code);
     return show_stop(text);
 }
@@ -76,11 +80,11 @@ static BOOL CALLBACK excel_window_present(HWND window, LPARAM lparam)
     if (window == GetConsoleWindow())
         return TRUE;
     const wchar_t *console_title = (const wchar_t *)lparam;
-    wchar_t wide_title[512];
-    if (console_title[0] != L'\0' && GetWindowTextW(window, wide_title, 512) != 0 &&
+    wchar_t wide_title[TitleCapacity];
+    if (console_title[0] != L'\0' && GetWindowTextW(window, wide_title, ARRAYSIZE(wide_title)) != 0 &&
         wcscmp(wide_title, console_title) == 0)
         return TRUE;
-    char title[512];
+    char title[TitleCapacity];
     // Excel 2013 and later title the main window "Book1 - Excel"; its class is XLMAIN in
     // every version.
     char class_name[16];
@@ -95,8 +99,8 @@ static BOOL CALLBACK excel_window_present(HWND window, LPARAM lparam)
 
 static bool running_excel_guard()
 {
-    wchar_t console_title[512] = L"";
-    if (GetConsoleTitleW(console_title, 512) == 0)
+    wchar_t console_title[TitleCapacity] = L"";
+    if (GetConsoleTitleW(console_title, ARRAYSIZE(console_title)) == 0)
         console_title[0] = L'\0';
     for (;;) {
         ExcelRunning = false;
@@ -121,7 +125,7 @@ int main()
 
     DiscoveryStatus status = locate_excel();
     if (status == AssociationEmpty) {
-        INT_PTR answer = DialogBoxParamA(NULL, "EXCELNOTFOUND", NULL, where_is_excel_proc, 0);
+        INT_PTR answer = DialogBoxParamA(NULL, IDD_WHERE_IS_EXCEL, NULL, where_is_excel_proc, 0);
         if (answer == 0)
             return ExitCancelled;
         if (answer == WhereIsExcelPathTooLong)

@@ -8,6 +8,8 @@
 // Capacities of the fixed buffers, terminator included.
 const DWORD PathCapacity = 260;
 const DWORD AssociationCapacity = 256;
+// A message shown to the user, formatted: the longest the programs make fits.
+const DWORD MessageCapacity = 512;
 
 // Copies or appends text only when all of it and the terminator fit; otherwise the
 // buffer is left as it was and false comes back. Nothing is ever cut short.

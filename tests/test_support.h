@@ -2,7 +2,7 @@
 // reading and answering their windows by automation.
 #pragma once
 
-#include "../discovery/product.h"
+#include "../product/product.h"
 #include "stand-in-excel/excel_record.h"
 
 #include <windows.h>

@@ -6,10 +6,11 @@
 # Usage: demo.sh [--docs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# Wine's own fonts: Marlett draws the caption buttons, MS Sans Serif is the dialog's font.
-bash tools/setup.sh xdotool imagemagick fonts-wine
-bash tools/build.sh
-bash tools/vm32/run.sh tools/wine/demo.sh build/vm/out
+# pictures: Wine's own fonts (Marlett draws the caption buttons, MS Sans Serif is the
+# dialog's font), and what photographs a window.
+bash tools/setup.sh build wine vm32 pictures
+bash tools/build.sh i686 i686-tests
+bash tools/vm32/run.sh tools/demo/run.sh build/vm/out
 rm -rf build/demo && mkdir -p build/demo && cp build/vm/out/*.png build/demo/
 echo "Pictures of those windows: $(ls build/demo/*.png | tr '\n' ' ')"
 if [ "${1:-}" = --docs ]; then

@@ -1,26 +1,55 @@
 #!/bin/bash
-# Installs what building and testing need on a fresh Debian 12 machine (run as root), and
-# the packages named as arguments, which some jobs need besides.
-# Usage: setup.sh [PACKAGE...]
+# Installs the Debian packages of the named groups that are missing, on Debian 12. Only an
+# install needs root: with every package there, it changes nothing and runs as anyone.
+# Usage: setup.sh GROUP...
+#   build    MinGW-w64, CMake and GoogleTest's sources: both programs and the tests
+#   wine     wine64, Xvfb and the Japanese locale: the quick stage and every Wine job
+#   vm32     QEMU, busybox and 32-bit Wine: the virtual machine of tools/vm32/run.sh
+#   release  the PE reader, zip and unzip: packing and checking a package
+#   signing  osslsigncode and OpenSSL: signing, and checking signatures
+#   pictures xdotool, ImageMagick and Wine's own fonts: the demo's pictures
+#   nsis     NSIS: the benchmark's generic installer
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 python3 python3-pefile
-          googletest wine wine64 xvfb xauth locales osslsigncode openssl zip unzip
-          # the 32-bit stage: an emulated PC that boots Debian's kernel, and 32-bit Wine
-          qemu-system-x86 busybox-static cpio e2fsprogs wine32:i386 "$@")
-# wine32 is a package of the i386 architecture.
-dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+declare -A group_packages=(
+    [build]="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 googletest"
+    [wine]="wine wine64 xvfb xauth locales"
+    [vm32]="qemu-system-x86 busybox-static cpio e2fsprogs wine32:i386"
+    [release]="python3 python3-pefile zip unzip"
+    [signing]="osslsigncode openssl"
+    [pictures]="xdotool imagemagick fonts-wine"
+    [nsis]="nsis"
+)
+packages=() japanese=no
+for group in "$@"; do
+    [ -n "${group_packages[$group]:-}" ] || { echo "setup.sh: no group $group" >&2; exit 2; }
+    read -ra listed <<<"${group_packages[$group]}"
+    packages+=("${listed[@]}")
+    [ "$group" != wine ] || japanese=yes
+done
+
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
 done
+# Wine names files with double-byte characters only when the Japanese locale exists.
+locale_missing() { [ $japanese = yes ] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; }
+if [ ${#missing[@]} -eq 0 ] && ! locale_missing; then
+    exit 0
+fi
+if [ "$(id -u)" != 0 ]; then
+    echo "setup.sh: run as root once to install: ${missing[*]}$(locale_missing && echo ' (and the ja_JP.UTF-8 locale)')" >&2
+    exit 1
+fi
 if [ ${#missing[@]} -gt 0 ]; then
+    # wine32 is a package of the i386 architecture.
+    if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
     echo "Installing: ${missing[*]}"
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
-
-# Wine names files with double-byte characters only when the Japanese locale exists.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+if locale_missing; then
     localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi

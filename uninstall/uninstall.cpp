@@ -1,11 +1,11 @@
 // addin-uninstall: opens the removal workbook, then deletes the add-in's three files
 // from the folder Excel loads add-ins from, or tells the user how to do it by hand.
 #include "../discovery/discovery.h"
-#include "../discovery/product.h"
+#include "../product/product.h"
 
 static int show_manual_removal_message()
 {
-    char text[512];
+    char text[MessageCapacity];
     format_text(text, sizeof text,
                 "The uninstallation script had trouble finding the Add-Ins folder for Microsoft "
                 "Excel. The %s Add-In for Excel will not be uninstalled automatically. To delete "

@@ -1,8 +1,10 @@
 ; The setup programs' job done by a generic installer, for the benchmark: silent, at user
 ; level. Built twice by makensis: -DUNINSTALL gives the uninstall job. NSIS's own
 ; uninstaller is written by its installer and, started, first copies itself to the
-; temporary folder; a second installer doing that job spares NSIS both.
-; makensis -DSHIPMENT=FOLDER -DOUTPUT=EXE [-DUNINSTALL] kavor.nsi
+; temporary folder; a second installer doing that job spares NSIS both. The file names
+; come from tools/bench.sh, which reads them from the product's facts.
+; makensis -DSHIPMENT=FOLDER -DOUTPUT=EXE -DLIBRARY=NAME -DWORKBOOK=NAME -DHELP=NAME
+;          -DSETUP_WORKBOOK=NAME -DREMOVAL_WORKBOOK=NAME [-DUNINSTALL] kavor.nsi
 Name "Kavor Interface"
 OutFile "${OUTPUT}"
 RequestExecutionLevel user
@@ -10,15 +12,15 @@ SilentInstall silent
 
 Section
 !ifdef UNINSTALL
-    ExecShell "open" "$EXEDIR\DEL_ADDIN.XLS"
-    Delete "$APPDATA\Microsoft\AddIns\kavorlib.dll"
-    Delete "$APPDATA\Microsoft\AddIns\kavorlib.xla"
-    Delete "$APPDATA\Microsoft\AddIns\kavor.hlp"
+    ExecShell "open" "$EXEDIR\${REMOVAL_WORKBOOK}"
+    Delete "$APPDATA\Microsoft\AddIns\${LIBRARY}"
+    Delete "$APPDATA\Microsoft\AddIns\${WORKBOOK}"
+    Delete "$APPDATA\Microsoft\AddIns\${HELP}"
 !else
     SetOutPath "$APPDATA\Microsoft\AddIns"
-    File "${SHIPMENT}/kavorlib.dll"
-    File "${SHIPMENT}/kavorlib.xla"
-    File "${SHIPMENT}/kavor.hlp"
-    ExecShell "open" "$EXEDIR\addinsetup.xls"
+    File "${SHIPMENT}/${LIBRARY}"
+    File "${SHIPMENT}/${WORKBOOK}"
+    File "${SHIPMENT}/${HELP}"
+    ExecShell "open" "$EXEDIR\${SETUP_WORKBOOK}"
 !endif
 SectionEnd

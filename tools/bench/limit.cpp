@@ -4,7 +4,7 @@
 //   install:   create the add-in folder, copy the three files, hand addinsetup.xls to the shell
 //   uninstall: hand DEL_ADDIN.XLS to the shell, delete the three files
 // Usage: limit-install|limit-uninstall SOURCE_FOLDER\ ADDIN_FOLDER\ (folders given whole)
-#include "../../discovery/product.h"
+#include "../../product/product.h"
 #include "../../platform/platform.h"
 
 // Exactly as the shipped programs do it, since Windows asks it of a caller that exits at once.

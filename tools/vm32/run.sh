@@ -1,12 +1,13 @@
 #!/bin/bash
-# Runs a job of tools/wine/ with the shipped 32-bit programs (KAVOR_STAGE=32) under 32-bit
-# Wine and a virtual display, in a throwaway virtual machine that can run 32-bit programs:
-# this machine's kernel cannot, so QEMU emulates a whole PC (no KVM) booting Debian's own
-# kernel. The guest sees this machine's files read-only (writes go to memory and vanish),
-# plus build/vm/out writable at the same path and an empty ext4 disk at /mnt/kavor, where
-# Wine can keep the hidden and system attributes that the guest's tmpfs cannot. The job
-# runs as root from the project folder, with the variables given before it; its exit
-# status is ours. Expects tools/setup.sh to have run.
+# Runs a Wine job (the tests, the demo, the benchmark's runs) with the shipped 32-bit
+# programs (KAVOR_STAGE=32) under 32-bit Wine and a virtual display, in a throwaway virtual
+# machine that can run 32-bit programs: this machine's kernel cannot, so QEMU emulates a
+# whole PC (no KVM) booting Debian's own kernel. The guest sees this machine's files
+# read-only (writes go to memory and vanish), plus build/vm/out writable at the same path
+# and an empty ext4 disk at /mnt/kavor, where Wine can keep the hidden and system
+# attributes that the guest's tmpfs cannot. The job runs as root from the project folder,
+# with the variables given before it; its exit status is ours. Expects the packages of
+# "tools/setup.sh wine vm32".
 # Usage: run.sh [NAME=VALUE...] JOB [ARGUMENT...]
 set -euo pipefail
 project="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -72,8 +73,9 @@ INIT
 chmod +x "$initrd/init"
 (cd "$initrd" && find . | cpio -o -H newc --quiet) > "$vm/initrd.cpio"
 
-# A fresh disk each run, without a journal: it is thrown away.
+# A fresh disk each run, without a journal: it is thrown away, whatever way this ends.
 rm -f "$vm/disk.img"
+trap 'rm -f "$vm/disk.img"' EXIT
 truncate -s 16G "$vm/disk.img"
 mkfs.ext4 -q -F -O ^has_journal,^metadata_csum "$vm/disk.img"
 
@@ -85,6 +87,5 @@ qemu-system-x86_64 -accel tcg,thread=multi,tb-size=1024 -cpu qemu64 -m 6144 -smp
     -virtfs local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap \
     -virtfs "local,path=$out,mount_tag=out,security_model=none,multidevs=remap" \
     -drive "file=$vm/disk.img,format=raw,if=virtio,cache=unsafe" </dev/null
-rm -f "$vm/disk.img"
 [ -f "$out/status" ] || { echo "the virtual machine stopped before the command ended" >&2; exit 1; }
 exit "$(cat "$out/status")"

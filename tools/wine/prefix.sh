@@ -40,11 +40,16 @@ boot_wine_prefix() {
 
 # Keeps one Wine program running until the caller exits, and with it one Wine session: a
 # persistent wineserver (-p) was seen ending between two programs all the same, and each
-# program after that paid for a new session (wineboot, services) at its start.
+# program after that paid for a new session (wineboot, services) at its start. Returns
+# only once the session's background services run: whichever program starts them, they
+# keep its output open for as long as they run, so that must be no output anyone waits on
+# (CTest waits for each test's output to close, a caller's $( ) for its pipe).
 keep_wine_session() {
     local fifo="$WINEPREFIX.session"
     mkfifo "$fifo"
     "$WINELOADER" cmd <"$fifo" >/dev/null 2>&1 &
     exec 8>"$fifo"
     rm -f "$fifo"
+    # A program of the session, waited for: it starts only once the services are up.
+    "$WINELOADER" cmd /c exit </dev/null >/dev/null 2>&1
 }

@@ -5,8 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 source tools/wine/prefix.sh
 boot_wine_prefix
-# One Wine session for the whole run, so tests do not pay for its start each time. Its
-# first program also starts Wine's background services, which keep that program's output
-# open: here, away from CTest, which would wait for that output to close.
+# One Wine session for the whole run, so tests do not pay for its start each time; its
+# background services are up before CTest starts, away from any test's output.
 keep_wine_session
 ctest --test-dir "$build" --output-on-failure "$@"

@@ -1,8 +1,9 @@
 #!/bin/bash
-# The demo under Wine (the shipped 32-bit programs with KAVOR_STAGE=32, see prefix.sh):
-# a stand-in Excel 16 handles ".xls"; the installer fills its add-in folder and the
-# uninstaller empties it again; then the four windows a user may meet are photographed
-# into FOLDER. Expects a display (display.sh gives one). Usage: demo.sh FOLDER
+# The demo's run under Wine (the shipped 32-bit programs with KAVOR_STAGE=32, see
+# tools/wine/prefix.sh): a stand-in Excel 16 handles ".xls"; the installer fills its add-in
+# folder and the uninstaller empties it again; then the windows a user may meet are
+# photographed into FOLDER. Expects a display (tools/wine/display.sh gives one).
+# Usage: run.sh FOLDER
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 pictures=$1
@@ -19,7 +20,7 @@ register_stand_in_excel 16
 echo "Stand-in Excel 16 registered for .xls: $office\\EXCEL.EXE"
 lay_shipment
 echo "Shipment folder: $shipment, with the programs of $programs:"
-(cd "$programs" && sha256sum addin-install.exe addin-uninstall.exe | sed 's/^/   sha256 /')
+(cd "$programs" && sha256sum "$installer" "$uninstaller" | sed 's/^/   sha256 /')
 ls "$shipment_unix" | sed 's/^/   /'
 
 addins="$(appdata)\\Microsoft\\AddIns"
@@ -41,15 +42,15 @@ echo
 echo "== Before the installer"
 show_folder
 echo
-echo "== Running $shipment\\addin-install.exe"
-wine "$shipment\\addin-install.exe" || true
+echo "== Running $shipment\\$installer"
+run_quietly "$shipment\\$installer" || true
 show_folder
 show_opened 1
 
 echo "unrelated add-in" > "$addins_unix/other.xla"
 echo
-echo "== Running $shipment\\addin-uninstall.exe (another add-in lies beside ours)"
-wine "$shipment\\addin-uninstall.exe" || true
+echo "== Running $shipment\\$uninstaller (another add-in lies beside ours)"
+run_quietly "$shipment\\$uninstaller" || true
 show_folder
 show_opened 2
 
@@ -85,17 +86,17 @@ echo "== The windows a user may meet"
 mkdir -p "$pictures"
 "$WINELOADER" "$office\\EXCEL.EXE" --window KavorDemo "Microsoft Excel - Book1" </dev/null &>/dev/null &
 wait_for_window "^Microsoft Excel - Book1$" >/dev/null
-"$WINELOADER" "$shipment\\addin-install.exe" </dev/null &>/dev/null &
-capture "^Kavor Interface Add-In Setup$" running-excel.png
+"$WINELOADER" "$shipment\\$installer" </dev/null &>/dev/null &
+capture "^$(product_fact SETUP_CAPTION)$" running-excel.png
 
 empty_association
-"$WINELOADER" "$shipment\\addin-install.exe" </dev/null &>/dev/null &
+"$WINELOADER" "$shipment\\$installer" </dev/null &>/dev/null &
 capture "^Where is Excel\\?$" where-is-excel.png
 
 register_stand_in_excel -noversion
-"$WINELOADER" "$shipment\\addin-install.exe" </dev/null &>/dev/null &
-capture "^Kavor Interface Add-In Setup$" version-question.png
+"$WINELOADER" "$shipment\\$installer" </dev/null &>/dev/null &
+capture "^$(product_fact SETUP_CAPTION)$" version-question.png
 
 empty_association
-"$WINELOADER" "$shipment\\addin-uninstall.exe" </dev/null &>/dev/null &
-capture "^Kavor Interface Add-In Setup$" manual-removal.png
+"$WINELOADER" "$shipment\\$uninstaller" </dev/null &>/dev/null &
+capture "^$(product_fact SETUP_CAPTION)$" manual-removal.png

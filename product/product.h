@@ -1,0 +1,46 @@
+// The product's own facts, each written once. Both programs and their resource scripts
+// include this file; the build (product_fact in CMakeLists.txt) and the tools
+// (product/facts.sh) read its quoted values by name.
+#pragma once
+
+// Caption of every message box of both programs, and the product's name wherever one is
+// shown: the version resource, the manifest, the signature.
+#define SETUP_CAPTION "Kavor Interface Add-In Setup"
+
+// The two programs, under the names they ship with.
+#define INSTALLER_PROGRAM "addin-install.exe"
+#define UNINSTALLER_PROGRAM "addin-uninstall.exe"
+
+// The files that ship beside the programs, under exactly these names. "copied": one of the
+// add-in's three files, which the installer copies and the uninstaller deletes.
+#define ADDIN_LIBRARY "kavorlib.dll"     // shipped, copied: the add-in's library
+#define ADDIN_WORKBOOK "kavorlib.xla"    // shipped, copied: the Excel add-in workbook
+#define ADDIN_HELP "kavor.hlp"           // shipped, copied: the add-in's help file
+#define SETUP_WORKBOOK "addinsetup.xls"  // shipped: opened in Excel after installing
+#define REMOVAL_WORKBOOK "DEL_ADDIN.XLS" // shipped: opened in Excel when uninstalling
+
+#ifndef RC_INVOKED
+inline constexpr char SetupCaption[] = SETUP_CAPTION;
+inline constexpr char AddinLibrary[] = ADDIN_LIBRARY;
+inline constexpr char AddinWorkbook[] = ADDIN_WORKBOOK;
+inline constexpr char AddinHelp[] = ADDIN_HELP;
+inline constexpr char SetupWorkbook[] = SETUP_WORKBOOK;
+inline constexpr char RemovalWorkbook[] = REMOVAL_WORKBOOK;
+
+// The uninstaller has always named the add-in workbook in capitals; Windows compares file
+// names without regard to case, so both sets name the same files. Kept as it is.
+inline constexpr char AddinWorkbookCapitals[] = "KAVORLIB.XLA";
+
+// The add-in's three files, in the order each program copies or deletes them.
+inline constexpr const char *InstallerFileSet[] = {AddinLibrary, AddinWorkbook, AddinHelp};
+inline constexpr const char *UninstallerFileSet[] = {AddinLibrary, AddinWorkbookCapitals, AddinHelp};
+
+// The programs' exit status, for scripts that deploy the add-in.
+enum ExitStatus {
+    ExitDone = 0,
+    // stopped with a message, or no message could be shown; also the uninstaller, without
+    // a message, when a file could not be deleted
+    ExitStopped = 1,
+    ExitCancelled = 2, // the user cancelled: running-Excel message, dialog, version question
+};
+#endif
