@@ -1,14 +1,16 @@
 #!/bin/bash
 # Packs the shipped 32-bit programs, with a note for whoever ships them and SHA-256 sums,
 # into build/dist/kavor-addin-setup-VERSION.zip; given the add-in's folder, checks its five
-# files and packs them too. --verify checks a finished zip.
+# files and packs them too. --verify checks a finished zip before it is uploaded.
 #   --payload DIR or KAVOR_PAYLOAD   the add-in's folder: its five files under the names the
 #                                    programs use; packed only when all pass the checks
 #   KAVOR_PROGRAMS                   a folder with both programs, built or downloaded: packed
 #                                    as they are, without a build
 #   KAVOR_DIST                       where the zip goes instead of build/dist
-#   KAVOR_SIGN_PKCS12, KAVOR_SIGN_PASSWORD, KAVOR_SIGN_TIMESTAMP_URL: see sign.sh; without a
-#                                    certificate the programs are packed unsigned
+#   KAVOR_SIGN_PKCS12, KAVOR_SIGN_PASSWORD_FILE, KAVOR_SIGN_TIMESTAMP_URL: see sign.sh;
+#                                    without a certificate the programs are packed unsigned
+#   KAVOR_VERIFY_CA                  --verify: the certificates (PEM) that signatures must
+#                                    lead to; the system's trusted ones otherwise
 #   SOURCE_DATE_EPOCH                the files' time in the zip; the last commit's otherwise
 # Usage: package.sh [--payload DIR]
 #        package.sh --verify ZIP
@@ -25,73 +27,111 @@ done
 absolute() { [ -z "$1" ] || realpath -m -- "$1"; }
 payload=$(absolute "$payload") verify=$(absolute "$verify")
 programs=$(absolute "${KAVOR_PROGRAMS:-}") dist=$(absolute "${KAVOR_DIST:-}")
+verify_ca=$(absolute "${KAVOR_VERIFY_CA:-}")
 cd "$(dirname "$0")/.."
 root=$PWD
-bash tools/setup.sh zip unzip
-source tools/package/shipped-files.sh
+source product/facts.sh
 mapfile -t shipped < <(shipped_files)
-package_files=(addin-install.exe addin-uninstall.exe SHIPPING.txt SHA256SUMS)
+programs_shipped=("$(product_fact INSTALLER_PROGRAM)" "$(product_fact UNINSTALLER_PROGRAM)")
+package_files=("${programs_shipped[@]}" SHIPPING.txt SHA256SUMS)
+pe() { /usr/bin/python3 "$root/tools/package/pe.py" "$@"; }
+payload_check() { /usr/bin/python3 "$root/tools/package/payload.py" "$@"; }
 # A zip stores local times: the same files must give the same zip in every time zone.
 export TZ=UTC
 
-if [ -n "$verify" ]; then
+# Every check of a finished zip; each failure names its reason on a line of its own.
+verify_zip() {
+    local folders status=0 listed present exe signed=0
     unpacked=$(mktemp -d)
     trap 'rm -rf "$unpacked"' EXIT
     echo "Checking $verify"
-    unzip -q "$verify" -d "$unpacked"
+    unzip -q "$verify" -d "$unpacked" || { echo "FAIL $verify is no zip that unzip can read"; return 1; }
     folders=("$unpacked"/*)
-    [ ${#folders[@]} -eq 1 ] && [ -d "${folders[0]}" ] || { echo "FAIL the zip does not hold exactly one folder"; exit 1; }
+    [ ${#folders[@]} -eq 1 ] && [ -d "${folders[0]}" ] || { echo "FAIL the zip does not hold exactly one folder"; return 1; }
     cd "${folders[0]}"
-    status=0
-    for file in "${package_files[@]}"; do
-        [ -f "$file" ] || { echo "FAIL $file is missing"; status=1; }
-    done
-    sha256sum -c --strict SHA256SUMS | sed 's/^/sum /' || status=1
-    listed=$(sed 's/^[0-9a-f]\{64\}  //' SHA256SUMS 2>/dev/null | LC_ALL=C sort || true)
+    [ -f SHA256SUMS ] || { echo "FAIL SHA256SUMS is missing"; return 1; }
+    listed=$(sed 's/^[0-9a-f]\{64\}  //' SHA256SUMS | LC_ALL=C sort)
     present=$(find . -type f ! -path ./SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort)
-    if [ "$listed" = "$present" ]; then
-        echo "ok SHA256SUMS lists every other file"
-    else
-        echo "FAIL SHA256SUMS does not list exactly the other files:"
-        diff <(echo "$listed") <(echo "$present") | grep '^[<>]' || true
+    while read -r file; do
+        [ -z "$file" ] || { echo "FAIL $file is not listed in SHA256SUMS"; status=1; }
+    done < <(LC_ALL=C comm -13 <(echo "$listed") <(echo "$present"))
+    while read -r file; do
+        [ -z "$file" ] || { echo "FAIL $file is listed in SHA256SUMS but not in the zip"; status=1; }
+    done < <(LC_ALL=C comm -23 <(echo "$listed") <(echo "$present"))
+    if grep -qvE '^[0-9a-f]{64}  [^/]+$' SHA256SUMS; then
+        echo "FAIL SHA256SUMS holds lines that are no sums of a file"
         status=1
     fi
-    /usr/bin/python3 "$root/tools/package/payload.py" check . "${shipped[@]}" --beside "${package_files[@]}" || status=1
-    /usr/bin/python3 "$root/tests/release/pe.py" check addin-install.exe addin-uninstall.exe || status=1
+    # Only the listed files that are there: a missing one is named above, once.
+    while read -r line; do
+        case $line in
+            *": OK") echo "ok sum of ${line%: OK}" ;;
+            *": FAILED") echo "FAIL ${line%: FAILED} does not match its sum in SHA256SUMS"; status=1 ;;
+        esac
+    done < <(awk 'NR == FNR { there[$0]; next } substr($0, 67) in there' <(echo "$present") SHA256SUMS |
+             sha256sum -c 2>/dev/null || true)
+    payload_check check . "${shipped[@]}" --beside "${package_files[@]}" || status=1
+    for exe in "${programs_shipped[@]}"; do
+        [ -f "$exe" ] || { echo "FAIL $exe is missing"; status=1; continue; }
+        pe check "$exe" || status=1
+        if pe signed "$exe"; then
+            signed=$((signed + 1))
+            if osslsigncode verify ${verify_ca:+-CAfile "$verify_ca"} -in "$exe" >"$unpacked/verify.log" 2>&1; then
+                echo "ok the signature of $exe verifies"
+            else
+                echo "FAIL the signature of $exe does not verify:"
+                grep -i -e "fail" -e "mismatch" -e "error" "$unpacked/verify.log" | sed 's/^/    /'
+                status=1
+            fi
+        else
+            echo "unsigned $exe"
+        fi
+    done
+    [ $signed = 0 ] || [ $signed = ${#programs_shipped[@]} ] || { echo "FAIL only one of the programs is signed"; status=1; }
     [ $status -eq 0 ] && echo "The zip passes every check." || echo "FAIL $verify"
-    exit $status
+    return $status
+}
+
+if [ -n "$verify" ]; then
+    bash tools/setup.sh release signing
+    verify_zip
+    exit
 fi
+
+groups=(release)
+[ -n "$programs" ] || groups+=(build)
+[ -z "${KAVOR_SIGN_PKCS12:-}" ] || groups+=(signing)
+bash tools/setup.sh "${groups[@]}"
 
 # Every problem of the add-in's folder at once, before anything is built or written.
 if [ -n "$payload" ]; then
     echo "Checking the add-in's files in $payload"
     [ -d "$payload" ] || { echo "Not packed: $payload is no folder." >&2; exit 1; }
-    /usr/bin/python3 tools/package/payload.py check "$payload" "${shipped[@]}" \
+    payload_check check "$payload" "${shipped[@]}" \
         || { echo "Not packed: the add-in's files above must be put right first." >&2; exit 1; }
 fi
 
 if [ -z "$programs" ]; then
-    cmake --preset i686 >/dev/null
-    cmake --build --preset i686 -j "$(nproc)" >/dev/null
+    bash tools/build.sh i686 >/dev/null
     programs=$root/build/i686
 fi
-version=$(/usr/bin/python3 tools/package/payload.py version "$programs/addin-install.exe")
+version=$(payload_check version "$programs/${programs_shipped[0]}")
 name="kavor-addin-setup-$version"
 dist=${dist:-$root/build/dist}
 staging="$dist/$name"
 rm -rf "$staging" "$dist/$name.zip"
 mkdir -p "$staging"
-cp "$programs/addin-install.exe" "$programs/addin-uninstall.exe" "$staging/"
+for exe in "${programs_shipped[@]}"; do cp "$programs/$exe" "$staging/"; done
 if [ -n "${KAVOR_SIGN_PKCS12:-}" ]; then
-    bash tools/sign.sh "$staging/addin-install.exe" "$staging/addin-uninstall.exe"
+    bash tools/sign.sh "${programs_shipped[@]/#/$staging/}"
 else
-    echo "Not signed: KAVOR_SIGN_PKCS12 and KAVOR_SIGN_PASSWORD name no certificate."
+    echo "Not signed: KAVOR_SIGN_PKCS12 names no certificate."
 fi
 
 if [ -n "$payload" ]; then
     for file in "${shipped[@]}"; do
         cp "$payload/$file" "$staging/"
-        [[ $file != *.dll ]] || dll=$(/usr/bin/python3 tools/package/payload.py architecture "$staging/$file")
+        [[ $file != *.dll ]] || dll=$(payload_check architecture "$staging/$file")
     done
     files_note="The five files of the add-in lie beside them in this package, under
 exactly these names:"
@@ -103,30 +143,34 @@ else
 add-in, under exactly these names:"
     architecture_note=
 fi
+file_table=$(for file in "${shipped[@]}"; do
+    copied=
+    ! addin_files | grep -qxF "$file" || copied="(copied by the installer)"
+    printf '  %-16s %-31s %s\n' "$file" "$(shipped_file_role "$file")" "$copied" | sed 's/ *$//'
+done)
+workbooks="$(product_fact SETUP_WORKBOOK) and $(product_fact REMOVAL_WORKBOOK)"
 cat > "$staging/SHIPPING.txt" <<TXT
-Kavor Interface Add-In Setup $version
+$(product_fact SETUP_CAPTION) $version
 
-addin-install.exe and addin-uninstall.exe install and remove the Kavor Interface add-in
+${programs_shipped[0]} and ${programs_shipped[1]} install and remove the Kavor Interface add-in
 for Microsoft Excel. $files_note
 
-  kavorlib.dll     the add-in's library            (copied by the installer)
-  kavorlib.xla     the Excel add-in workbook       (copied by the installer)
-  kavor.hlp        the add-in's help file          (copied by the installer)
-  addinsetup.xls   opened in Excel after installing
-  DEL_ADDIN.XLS    opened in Excel when uninstalling
+$file_table
 $architecture_note
-The programs need nothing but Windows; they run as the user who starts them and change
-only that user's Excel add-in folder.
+The programs need nothing but Windows. They run as the user who starts them and change
+only the folder that user's Excel loads add-ins from: for Office 2000 and later a folder
+in that user's profile; for Excel 97 and earlier the folder named in that user's registry,
+or else the Library folder beside EXCEL.EXE.
 
 Downloaded zips and the workbooks' macros
 
 A zip downloaded with a browser carries the mark of the web, and Explorer passes it on to
 every file extracted from it. Since 2022 Office blocks the macros of marked files, so
-addinsetup.xls and DEL_ADDIN.XLS would open with their macros blocked. (The add-in
+$workbooks would open with their macros blocked. (The add-in
 installed in the AddIns folder is in a trusted location and is not affected.) Therefore
 do one of these:
 
-  - sign the VBA projects of addinsetup.xls and DEL_ADDIN.XLS;
+  - sign the VBA projects of $workbooks;
   - tell users to unblock the zip (Properties, Unblock) before extracting it;
   - ship the package where no mark is set.
 

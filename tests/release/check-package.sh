@@ -1,14 +1,18 @@
 #!/bin/bash
-# Packs synthetic add-in files with package.sh: good ones verify and pack the same twice, bad ones are refused.
-# Usage: check-package.sh SHIPPED_FOLDER WORK
+# The package command as a vendor uses it, on synthetic add-in files: good ones pack the
+# same twice and verify, unsigned and signed; bad ones are refused; and --verify refuses
+# every spoilt zip, each for its own reason.
+# Usage: check-package.sh SHIPPED_FOLDER WORK SIGNED_FOLDER
+#   SIGNED_FOLDER: where check-signing.sh left its throwaway certificate
 set -euo pipefail
 package="$(cd "$(dirname "$0")/../.." && pwd)/tools/package.sh"
-pe="$(cd "$(dirname "$0")" && pwd)/pe.py"
+pe="$(cd "$(dirname "$0")/../.." && pwd)/tools/package/pe.py"
 KAVOR_PROGRAMS=$(realpath "$1")
+signer=$(realpath "$3")
 export KAVOR_PROGRAMS SOURCE_DATE_EPOCH=1700000000
 work=$2
 rm -rf "$work" && mkdir -p "$work/good" && cd "$work"
-unset KAVOR_PAYLOAD KAVOR_SIGN_PKCS12
+unset KAVOR_PAYLOAD KAVOR_SIGN_PKCS12 KAVOR_SIGN_PASSWORD_FILE KAVOR_VERIFY_CA
 
 # Only the leading bytes the checks read: a PE header (i386, with IMAGE_FILE_DLL when $1 is
 # 0x2000, then a PE32 optional header), compound documents, a help file.
@@ -23,18 +27,66 @@ status=0
 fail() { echo "FAIL $*"; status=$((status + 1)); }
 [ "$(/usr/bin/python3 "$pe" kind good/kavorlib.dll)" = "DLL i386" ] || fail "pe.py does not read the synthetic DLL"
 
-# The good folder, packed twice in different time zones.
+# The good folder, packed twice in different time zones, and once signed.
 for run in 1 2; do
     TZ=$([ $run = 1 ] && echo Pacific/Kiritimati || echo America/Adak) KAVOR_DIST=$work/dist$run \
         bash "$package" --payload good > pack$run.log || { cat pack$run.log; fail "the good folder is refused"; }
 done
+KAVOR_DIST=$work/signed KAVOR_SIGN_PKCS12=$signer/signer.p12 KAVOR_SIGN_PASSWORD_FILE=$signer/password \
+    bash "$package" --payload good </dev/null > pack-signed.log 2>&1 || { cat pack-signed.log; fail "signed packing"; }
 zip=$(ls dist1/*.zip) && name=$(basename "$zip" .zip)
+signed_zip=$work/signed/$name.zip
 cmp "dist1/$name.zip" "dist2/$name.zip" && echo "ok packed twice: byte-identical" || fail "two packs differ"
-bash "$package" --verify "$zip" > verify.log && echo "ok --verify passes" || { cat verify.log; fail "--verify"; }
 [ "$(unzip -Z1 "$zip" | grep -v /SHA256SUMS | sed 's|^[^/]*/||' | sort)" = \
   "$(unzip -p "$zip" "$name/SHA256SUMS" | sed 's/^[0-9a-f]*  //' | sort)" ] || fail "SHA256SUMS does not list every other file"
-unzip -p "$zip" "$name/SHIPPING.txt" | grep -q "kavorlib.dll is a DLL for i386: it loads only in 32-bit Excel" \
-    || fail "SHIPPING.txt does not name the DLL's architecture"
+for line in "kavorlib.dll is a DLL for i386: it loads only in 32-bit Excel." \
+            "  kavor.hlp        the add-in's help file          (copied by the installer)" \
+            "  DEL_ADDIN.XLS    opened in Excel when uninstalling"; do
+    unzip -p "$zip" "$name/SHIPPING.txt" | grep -qxF -- "$line" || fail "SHIPPING.txt lacks the line \"$line\""
+done
+
+# --verify passes both good zips, and says which are signed.
+verify() { # ZIP LOG [NAME=VALUE...]: the verify command's exit status
+    local zip=$1 log=$2
+    shift 2
+    env "$@" bash "$package" --verify "$zip" > "$log" 2>&1
+}
+verify "$zip" verify.log && grep -qx "unsigned addin-install.exe" verify.log &&
+    grep -qx "The zip passes every check." verify.log && echo "ok --verify passes the unsigned zip" ||
+    { cat verify.log; fail "--verify of the unsigned zip"; }
+verify "$signed_zip" verify-signed.log KAVOR_VERIFY_CA="$signer/certificate.pem" &&
+    grep -qx "ok the signature of addin-uninstall.exe verifies" verify-signed.log &&
+    echo "ok --verify passes the signed zip" || { cat verify-signed.log; fail "--verify of the signed zip"; }
+
+# Each row spoils an unpacked copy of a good zip, packs it again, and must be refused by
+# --verify for its own reason.
+flip_byte() { # FILE OFFSET
+    local byte
+    byte=$(od -An -tu1 -j "$2" -N1 "$1")
+    printf "\\$(printf %o $((255 - byte)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+sum_again() { find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs -d '\n' sha256sum > SHA256SUMS; }
+while IFS='|' read -r kind change reason; do
+    rm -rf spoilt spoilt.zip && mkdir spoilt
+    source_zip=$zip
+    [ "$kind" = unsigned ] || source_zip=$signed_zip
+    unzip -q "$source_zip" -d spoilt
+    (cd "spoilt/$name" && eval "$change")
+    (cd spoilt && zip -q -r ../spoilt.zip "$name")
+    if verify spoilt.zip row.log KAVOR_VERIFY_CA="$signer/certificate.pem"; then
+        cat row.log; fail "--verify passes a zip with: $change"
+    elif grep -qxF "FAIL $reason" row.log; then
+        echo "ok refused, $change: $reason"
+    else
+        cat row.log; fail "$change: refused, but not with \"FAIL $reason\""
+    fi
+done <<'ROWS'
+unsigned|flip_byte kavor.hlp 5|kavor.hlp does not match its sum in SHA256SUMS
+unsigned|echo notes > notes.txt|notes.txt is not listed in SHA256SUMS
+unsigned|rm addin-uninstall.exe|addin-uninstall.exe is missing
+unsigned|rm kavor.hlp; sed -i '/  kavor\.hlp$/d' SHA256SUMS|kavor.hlp is missing
+signed|flip_byte addin-install.exe $((0x600)); sum_again|the signature of addin-install.exe does not verify:
+ROWS
 
 # Each row changes a copy of the good folder; a refused one writes nothing. The last has
 # two problems: the second must be named too.

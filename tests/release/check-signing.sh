@@ -2,7 +2,8 @@
 # Signs copies of the shipped programs with a throwaway self-signed certificate through
 # sign.sh, as the package command does, and checks that each signature verifies, that the
 # signed programs still pass the import and header check, and that a byte changed after
-# signing is caught. Leaves the signed copies in WORK for the resource checks.
+# signing is caught. Leaves in WORK the signed copies, for the resource checks, and the
+# certificate (certificate.pem, signer.p12 and its password file), for the package check.
 # Usage: check-signing.sh SHIPPED_FOLDER WORK
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -12,8 +13,10 @@ cd "$work"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kavor throwaway test signer" \
     -addext extendedKeyUsage=codeSigning -keyout key.pem -out certificate.pem 2>/dev/null
 openssl pkcs12 -export -inkey key.pem -in certificate.pem -out signer.p12 -passout pass:throwaway
+(umask 077 && echo throwaway > password)
 cp "$shipped/addin-install.exe" "$shipped/addin-uninstall.exe" .
-KAVOR_SIGN_PKCS12=signer.p12 KAVOR_SIGN_PASSWORD=throwaway bash "$here/../../tools/sign.sh" addin-install.exe addin-uninstall.exe
+KAVOR_SIGN_PKCS12=signer.p12 KAVOR_SIGN_PASSWORD_FILE=password bash "$here/../../tools/sign.sh" \
+    addin-install.exe addin-uninstall.exe </dev/null
 
 status=0
 for exe in addin-install.exe addin-uninstall.exe; do
@@ -33,5 +36,5 @@ for exe in addin-install.exe addin-uninstall.exe; do
         echo "changed byte caught: $exe"
     fi
 done
-/usr/bin/python3 "$here/pe.py" check addin-install.exe addin-uninstall.exe || status=1
+/usr/bin/python3 "$here/../../tools/package/pe.py" check addin-install.exe addin-uninstall.exe || status=1
 exit $status

@@ -8,6 +8,7 @@
                          each slot pointing at its loading stub. Prints "ok EXE" or
                          "FAIL EXE: why" a problem; exits 1 on any.
     pe.py kind FILE      prints "DLL i386", "EXE x86-64" and the like, or "not PE"
+    pe.py signed EXE     exits 0 when the program carries an Authenticode signature
 """
 import os
 import re
@@ -16,6 +17,7 @@ import sys
 import pefile
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+SECURITY = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]
 ORDINARY = {"ADVAPI32.dll", "KERNEL32.dll", "msvcrt.dll"}
 MACHINES = {0x14C: "i386", 0x8664: "x86-64", 0xAA64: "ARM64", 0x1C4: "ARM"}
 
@@ -107,7 +109,15 @@ def check(path):
     return problems
 
 
+def signed(path):
+    """Whether the program has a certificate table, where Authenticode keeps its signature."""
+    pe = pefile.PE(path, fast_load=True)
+    return pe.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY].Size > 0
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "signed":
+        return 0 if signed(sys.argv[2]) else 1
     if len(sys.argv) == 3 and sys.argv[1] == "kind":
         found = kind(sys.argv[2])
         print(" ".join(found) if found else "not PE")
