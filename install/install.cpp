@@ -2,6 +2,7 @@
 // the add-in's three files there and opens the setup workbook in Excel.
 #include "../discovery/discovery.h"
 #include "../product/product.h"
+#include "bitness.h"
 #include "resource.h"
 #include "where_is_excel.h"
 
@@ -16,6 +17,11 @@ static const char VersionQuestionText[] =
     "The installation script had trouble determining which version of Excel is installed. Do "
     "you have Office 2000 of a later version of Excel? If so, click Yes. Click No if you have "
     "Excel 97 or an earlier version, or click Cancel to abort the Add-In installation.";
+static const char LibraryMismatchFormat[] =
+    "The Setup program has detected that Microsoft Excel (%s) is %d-bit, but the Add-In's "
+    "library in this package is %d-bit, and %d-bit Excel cannot load a %d-bit library. The "
+    "Add-In installation cannot continue: please get this Add-In for %d-bit Excel from whoever "
+    "supplied it. Shutting down.";
 static const char NoExcelText[] =
     " This system does not seem to have Microsoft Excel (required for the Excel Add-In) "
     "installed. Shutting down.";
@@ -67,6 +73,26 @@ static int show_copy_failure(const char *folder, const char *name, DWORD code)
     char text[MessageCapacity];
     format_text(text, sizeof text, "CopyFile failed for %s with error code=%d", path, (int)code);
     return show_stop(text);
+}
+
+static int show_library_mismatch(int excel_bits, int library_bits)
+{
+    // Room for the path and every number, so nothing is cut.
+    char text[sizeof LibraryMismatchFormat + PathCapacity + 5 * 8];
+    format_text(text, sizeof text, LibraryMismatchFormat, ExcelPath, excel_bits, library_bits,
+                excel_bits, library_bits, excel_bits);
+    return show_stop(text);
+}
+
+// The add-in's library for this Excel: the 64-bit build for a 64-bit Excel when the
+// package has one, else the only one.
+static const char *choose_library(const char *SourceFolder, int excel_bits)
+{
+    char path[PathCapacity];
+    if (excel_bits == 64 && join_path(path, SourceFolder, AddinLibrary64) &&
+        GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return AddinLibrary64;
+    return AddinLibrary;
 }
 
 // lparam: the console's own title, or an empty text.
@@ -137,6 +163,15 @@ int main()
     }
     clean_excel_command();
 
+    // Before anything is asked, made or copied: Excel loads only a library of its own
+    // kind. Where either kind cannot be told, the copy goes ahead as it always did.
+    int excel_bits = program_bits(ExcelPath);
+    const char *library = choose_library(SourceFolder, excel_bits);
+    char library_path[PathCapacity];
+    int bits = join_path(library_path, SourceFolder, library) ? library_bits(library_path) : UnknownBits;
+    if (excel_bits != UnknownBits && bits != UnknownBits && bits != excel_bits)
+        return show_library_mismatch(excel_bits, bits);
+
     int ExcelMajorVersion = 0;
     if (read_excel_major_version(&ExcelMajorVersion) != Found) {
         int answer = MessageBoxA(NULL, VersionQuestionText, SetupCaption, MB_YESNOCANCEL);
@@ -162,10 +197,12 @@ int main()
         return show_formatted_stop("Failed to create the folder %s", AddinFolder);
 
     for (const char *name : InstallerFileSet) {
+        // The library lands under its one name, which the add-in workbook declares.
+        const char *source_name = name == AddinLibrary ? library : name;
         char source[PathCapacity];
         char destination[PathCapacity];
-        if (!join_path(source, SourceFolder, name))
-            return show_copy_failure(SourceFolder, name, ERROR_FILENAME_EXCED_RANGE);
+        if (!join_path(source, SourceFolder, source_name))
+            return show_copy_failure(SourceFolder, source_name, ERROR_FILENAME_EXCED_RANGE);
         if (!join_path(destination, AddinFolder, name))
             return show_copy_failure(AddinFolder, name, ERROR_FILENAME_EXCED_RANGE);
         // A read-only earlier copy would refuse to be overwritten. A copy that cannot be

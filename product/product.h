@@ -18,10 +18,14 @@
 #define ADDIN_HELP "kavor.hlp"           // shipped, copied: the add-in's help file
 #define SETUP_WORKBOOK "addinsetup.xls"  // shipped: opened in Excel after installing
 #define REMOVAL_WORKBOOK "DEL_ADDIN.XLS" // shipped: opened in Excel when uninstalling
+// May ship besides: the library for 64-bit Excel, which the installer then copies under
+// the name of ADDIN_LIBRARY for a 64-bit Excel.
+#define ADDIN_LIBRARY_64 "kavorlib64.dll" // optional: the add-in's library for 64-bit Excel
 
 #ifndef RC_INVOKED
 inline constexpr char SetupCaption[] = SETUP_CAPTION;
 inline constexpr char AddinLibrary[] = ADDIN_LIBRARY;
+inline constexpr char AddinLibrary64[] = ADDIN_LIBRARY_64;
 inline constexpr char AddinWorkbook[] = ADDIN_WORKBOOK;
 inline constexpr char AddinHelp[] = ADDIN_HELP;
 inline constexpr char SetupWorkbook[] = SETUP_WORKBOOK;

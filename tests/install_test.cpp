@@ -95,10 +95,49 @@ protected:
         EXPECT_EQ(status, exit_status(run));
     }
 
-    void expect_installed(const std::string &folder)
+    // library: what kavorlib.dll must hold, when not the shipment's own.
+    void expect_installed(const std::string &folder, const std::string &library = "")
     {
-        for (const char *name : InstallerFileSet)
-            EXPECT_EQ(std::string("new ") + name, read_file(folder + name)) << folder + name;
+        for (const char *name : InstallerFileSet) {
+            std::string expected = std::string("new ") + name;
+            if (std::string(name) == "kavorlib.dll" && !library.empty())
+                expected = library;
+            EXPECT_EQ(expected, read_file(folder + name)) << folder + name;
+        }
+        EXPECT_FALSE(file_exists(folder + "kavorlib64.dll")) << "kavorlib64.dll installed under its own name";
+    }
+
+    // The shipment's libraries: kavorlib.dll, and kavorlib64.dll unless bits64 is 0, as
+    // real DLLs of those kinds; gives the bytes of the one given as expected.
+    std::string ship_libraries(int bits, int bits64, int expected)
+    {
+        std::string library = read_file(build_folder() + tiny_library(bits));
+        write_file(shipment + "kavorlib.dll", library);
+        if (bits64 == 0)
+            return library;
+        std::string library64 = read_file(build_folder() + tiny_library(bits64));
+        write_file(shipment + "kavorlib64.dll", library64);
+        return expected == bits64 ? library64 : library;
+    }
+
+    // The stop for an Excel that cannot load the shipment's library.
+    std::string library_mismatch_text(int excel, int library) const
+    {
+        std::string e = std::to_string(excel), l = std::to_string(library);
+        return "The Setup program has detected that Microsoft Excel (" + excel_path_as_cleaned() + ") is " +
+               e + "-bit, but the Add-In's library in this package is " + l + "-bit, and " + e +
+               "-bit Excel cannot load a " + l + "-bit library. The Add-In installation cannot "
+               "continue: please get this Add-In for " + e + "-bit Excel from whoever supplied it. "
+               "Shutting down.";
+    }
+
+    std::string excel_path_as_cleaned() const
+    {
+        std::string path = office + "EXCEL.EXE";
+        for (char &c : path)
+            if (c >= 'A' && c <= 'Z')
+                c = (char)(c - 'A' + 'a');
+        return path;
     }
 
     void expect_nothing_copied(const std::string &folder)
@@ -138,15 +177,35 @@ struct ExcelWindow {
 
 TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook)
 {
+    std::string library; // what kavorlib.dll must hold, when a row ships real libraries
+    auto office16 = [&] {
+        install_stand_in_excel(office, 16);
+        return application_data_folder() + "\\Microsoft\\AddIns\\";
+    };
     struct Row {
         const char *label;
         std::function<std::string()> arrange; // gives the add-in folder
+        int excel_bits = 0; // the stand-in Excel must be of this kind and start: 0 either
     } rows[] = {
-        {"the profile's application-data folder",
+        {"the profile's application-data folder, a library that is no PE image", office16},
+        {"64-bit Excel: kavorlib64.dll installed as kavorlib.dll",
          [&] {
-             install_stand_in_excel(office, 16);
-             return application_data_folder() + "\\Microsoft\\AddIns\\";
-         }},
+             library = ship_libraries(32, 64, 64);
+             return office16();
+         },
+         64},
+        {"64-bit Excel, kavorlib.dll alone and 64-bit",
+         [&] {
+             library = ship_libraries(64, 0, 64);
+             return office16();
+         },
+         64},
+        {"32-bit Excel with both libraries: kavorlib.dll",
+         [&] {
+             library = ship_libraries(32, 64, 32);
+             return office16();
+         },
+         32},
         {"an application-data folder named outside code page 1252",
          [&] {
              std::string folder = move_application_data_folder();
@@ -157,8 +216,15 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
+        if (row.excel_bits != 0 && row.excel_bits != NativeBits) {
+            printf("row \"%s\" runs in the %d-bit stage only\n", row.label, row.excel_bits);
+            continue;
+        }
         reset_excel_registry();
         office = make_temp_folder("office");
+        DeleteFileA((shipment + "kavorlib64.dll").c_str());
+        lay_shipment_files();
+        library.clear();
         std::string folder = row.arrange();
         std::string parent = folder.substr(0, folder.rfind('\\', folder.size() - 2));
         CreateDirectoryA(parent.c_str(), NULL);
@@ -170,7 +236,7 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
         ASSERT_TRUE(launch_installer(run));
         ASSERT_TRUE(runs_silently(run, Deadline));
         EXPECT_EQ(0u, exit_status(run));
-        expect_installed(folder);
+        expect_installed(folder, library);
         expect_setup_workbook_opened();
     }
 }
@@ -290,6 +356,21 @@ TEST_F(WhereIsExcel, TypedPathIsCleanedAndUsed)
     SetDlgItemTextA(dialog, 100, ("\"" + office + "EXCEL.EXE\" /e").c_str());
     answer_and_expect_end(run, dialog, IDOK, 0);
     expect_installed(addins);
+}
+
+TEST_F(WhereIsExcel, TypedExcelThatCannotLoadTheLibraryStops)
+{
+    Launched run;
+    open_dialog(run);
+    ship_libraries(32, 0, 32);
+    ASSERT_TRUE(copy_from_build(tiny_program(64), office + "EXCEL.EXE"));
+    SetDlgItemTextA(dialog, 100, (office + "EXCEL.EXE").c_str());
+    press_button(dialog, IDOK);
+    ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
+    HWND message = expect_message(run, library_mismatch_text(64, 32), OkOnly, true);
+    ASSERT_TRUE(message != NULL);
+    answer_and_expect_end(run, message, IDOK, 1);
+    expect_nothing_copied(addins);
 }
 
 TEST_F(WhereIsExcel, BrowsePutsTheChosenFileIntoTheEditBox)
@@ -446,6 +527,21 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
              return "CopyFile failed for " + deep + "\\kavorlib.dll with error code=206";
          },
          [] {}},
+        // Excel is never started: these run in both stages.
+        {"64-bit Excel, a 32-bit library",
+         [&] {
+             install_built_excel(office, tiny_program(64));
+             ship_libraries(32, 0, 32);
+             return library_mismatch_text(64, 32);
+         },
+         [] {}},
+        {"32-bit Excel, a 64-bit library, kavorlib64.dll beside it",
+         [&] {
+             install_built_excel(office, tiny_program(32));
+             ship_libraries(64, 64, 64);
+             return library_mismatch_text(32, 64);
+         },
+         [] {}},
         {"second file missing from the shipment",
          [&] {
              use_excel97();
@@ -462,6 +558,7 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
         reset_excel_registry();
         office = make_temp_folder("office");
         addins = make_temp_folder("addins");
+        DeleteFileA((shipment + "kavorlib64.dll").c_str());
         lay_shipment_files();
         std::string text = row.arrange();
 

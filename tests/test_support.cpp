@@ -82,6 +82,13 @@ void reset_excel_registry()
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Microsoft\\Office");
 }
 
+static std::string install_excel_as(const std::string &built, const std::string &path)
+{
+    EXPECT_TRUE(copy_from_build(built, path)) << path;
+    register_xls_command("\"" + path + "\" \"%1\"");
+    return path;
+}
+
 std::string install_stand_in_excel(const std::string &folder, int major, const char *name)
 {
     char source[64];
@@ -89,11 +96,16 @@ std::string install_stand_in_excel(const std::string &folder, int major, const c
         snprintf(source, sizeof source, "stand-in-excel-noversion.exe");
     else
         snprintf(source, sizeof source, "stand-in-excel%d.exe", major);
-    std::string path = folder + name;
-    EXPECT_TRUE(copy_from_build(source, path)) << path;
-    register_xls_command("\"" + path + "\" \"%1\"");
-    return path;
+    return install_excel_as(source, folder + name);
 }
+
+std::string install_built_excel(const std::string &folder, const std::string &built)
+{
+    return install_excel_as(built, folder + "EXCEL.EXE");
+}
+
+std::string tiny_program(int bits) { return bits == 64 ? "machines\\program-x86_64.exe" : "machines\\program-i686.exe"; }
+std::string tiny_library(int bits) { return bits == 64 ? "machines\\library-x86_64.dll" : "machines\\library-i686.dll"; }
 
 std::string install_cyrillic_excel97(std::string &office)
 {

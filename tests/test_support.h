@@ -34,6 +34,13 @@ void reset_excel_registry();
 // and registers it as the ".xls" handler; gives the executable's path.
 std::string install_stand_in_excel(const std::string &folder, int major,
                                    const char *name = "EXCEL.EXE");
+// The same with a program the build made (a path relative to build_folder()) as EXCEL.EXE.
+std::string install_built_excel(const std::string &folder, const std::string &built);
+// A program and a library of each machine, 32 or 64 bits; the stand-in Excel and the tests
+// are of this one.
+std::string tiny_program(int bits);
+std::string tiny_library(int bits);
+const int NativeBits = sizeof(void *) * 8;
 std::string application_data_folder();
 // Makes office a new folder named in Cyrillic with a stand-in Excel 97 in it, and no
 // "AddIn Path": gives the add-in folder, Library beside Excel.
