@@ -7,4 +7,4 @@ shipped_files() { sed -n 's/^#define [A-Z0-9_]* "\([^"]*\)" *\/\/ shipped.*/\1/p
 # The add-in's three files, which the installer copies.
 addin_files() { sed -n 's/^#define [A-Z0-9_]* "\([^"]*\)" *\/\/ shipped, copied:.*/\1/p' "$product_header"; }
 # What a shipped file is: shipped_file_role kavor.hlp gives "the add-in's help file".
-shipped_file_role() { sed -n "s/^#define [A-Z0-9_]* \"$1\" *\/\/ shipped[^:]*: \(.*\)/\1/p" "$product_header"; }
+shipped_file_role() { sed -n "s/^#define [A-Z0-9_]* \"$1\" *\/\/ \(shipped\|optional\)[^:]*: \(.*\)/\2/p" "$product_header"; }

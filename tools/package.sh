@@ -32,6 +32,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 source product/facts.sh
 mapfile -t shipped < <(shipped_files)
+library64=$(product_fact ADDIN_LIBRARY_64)
 programs_shipped=("$(product_fact INSTALLER_PROGRAM)" "$(product_fact UNINSTALLER_PROGRAM)")
 package_files=("${programs_shipped[@]}" SHIPPING.txt SHA256SUMS)
 pe() { /usr/bin/python3 "$root/tools/package/pe.py" "$@"; }
@@ -70,7 +71,7 @@ verify_zip() {
         esac
     done < <(awk 'NR == FNR { there[$0]; next } substr($0, 67) in there' <(echo "$present") SHA256SUMS |
              sha256sum -c 2>/dev/null || true)
-    payload_check check . "${shipped[@]}" --beside "${package_files[@]}" || status=1
+    payload_check check . "${shipped[@]}" --library64 "$library64" --beside "${package_files[@]}" || status=1
     for exe in "${programs_shipped[@]}"; do
         [ -f "$exe" ] || { echo "FAIL $exe is missing"; status=1; continue; }
         pe check "$exe" || status=1
@@ -107,7 +108,7 @@ bash tools/setup.sh "${groups[@]}"
 if [ -n "$payload" ]; then
     echo "Checking the add-in's files in $payload"
     [ -d "$payload" ] || { echo "Not packed: $payload is no folder." >&2; exit 1; }
-    payload_check check "$payload" "${shipped[@]}" \
+    payload_check check "$payload" "${shipped[@]}" --library64 "$library64" \
         || { echo "Not packed: the add-in's files above must be put right first." >&2; exit 1; }
 fi
 
@@ -128,24 +129,29 @@ else
     echo "Not signed: KAVOR_SIGN_PKCS12 names no certificate."
 fi
 
+listed=("${shipped[@]}")
 if [ -n "$payload" ]; then
-    for file in "${shipped[@]}"; do
+    [ ! -f "$payload/$library64" ] || listed=("${shipped[@]:0:1}" "$library64" "${shipped[@]:1}")
+    dlls=
+    for file in "${listed[@]}"; do
         cp "$payload/$file" "$staging/"
-        [[ $file != *.dll ]] || dll=$(payload_check architecture "$staging/$file")
+        [[ $file != *.dll ]] || dlls+="$(payload_check architecture "$staging/$file")"$'\n'
     done
-    files_note="The five files of the add-in lie beside them in this package, under
+    files_note="The files of the add-in lie beside them in this package, under
 exactly these names:"
     architecture_note="
-$dll
+$dlls"
+    [ ! -f "$payload/$library64" ] || architecture_note+="For 64-bit Excel the installer copies $library64 under the name ${shipped[0]}.
 "
 else
     files_note="Ship them in one folder together with these five files of the
 add-in, under exactly these names:"
     architecture_note=
 fi
-file_table=$(for file in "${shipped[@]}"; do
+file_table=$(for file in "${listed[@]}"; do
     copied=
     ! addin_files | grep -qxF "$file" || copied="(copied by the installer)"
+    [ "$file" != "$library64" ] || copied="(copied for 64-bit Excel)"
     printf '  %-16s %-31s %s\n' "$file" "$(shipped_file_role "$file")" "$copied" | sed 's/ *$//'
 done)
 workbooks="$(product_fact SETUP_WORKBOOK) and $(product_fact REMOVAL_WORKBOOK)"

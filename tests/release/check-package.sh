@@ -2,13 +2,15 @@
 # The package command as a vendor uses it, on synthetic add-in files: good ones pack the
 # same twice and verify, unsigned and signed; bad ones are refused; and --verify refuses
 # every spoilt zip, each for its own reason.
-# Usage: check-package.sh SHIPPED_FOLDER WORK SIGNED_FOLDER
+# Usage: check-package.sh SHIPPED_FOLDER WORK SIGNED_FOLDER MACHINES_FOLDER
 #   SIGNED_FOLDER: where check-signing.sh left its throwaway certificate
+#   MACHINES_FOLDER: real tiny DLLs of each machine, library-i686.dll and library-x86_64.dll
 set -euo pipefail
 package="$(cd "$(dirname "$0")/../.." && pwd)/tools/package.sh"
 pe="$(cd "$(dirname "$0")/../.." && pwd)/tools/package/pe.py"
 KAVOR_PROGRAMS=$(realpath "$1")
 signer=$(realpath "$3")
+machines=$(realpath "$4")
 export KAVOR_PROGRAMS SOURCE_DATE_EPOCH=1700000000
 work=$2
 rm -rf "$work" && mkdir -p "$work/good" && cd "$work"
@@ -43,6 +45,17 @@ for line in "kavorlib.dll is a DLL for i386: it loads only in 32-bit Excel." \
             "  kavor.hlp        the add-in's help file          (copied by the installer)" \
             "  DEL_ADDIN.XLS    opened in Excel when uninstalling"; do
     unzip -p "$zip" "$name/SHIPPING.txt" | grep -qxF -- "$line" || fail "SHIPPING.txt lacks the line \"$line\""
+done
+
+# The good folder with a library for 64-bit Excel beside the 32-bit one.
+cp -r good good64 && cp "$machines/library-x86_64.dll" good64/kavorlib64.dll
+KAVOR_DIST=$work/dist64 bash "$package" --payload good64 > pack64.log 2>&1 || { cat pack64.log; fail "the folder with kavorlib64.dll is refused"; }
+zip64=$(ls dist64/*.zip)
+bash "$package" --verify "$zip64" > verify64.log 2>&1 && grep -qx "ok sum of kavorlib64.dll" verify64.log ||
+    { cat verify64.log; fail "--verify of the zip with kavorlib64.dll"; }
+for line in "kavorlib64.dll is a DLL for x86-64: it loads only in 64-bit Excel." \
+            "For 64-bit Excel the installer copies kavorlib64.dll under the name kavorlib.dll."; do
+    unzip -p "$zip64" "$name/SHIPPING.txt" | grep -qxF -- "$line" || fail "SHIPPING.txt lacks the line \"$line\""
 done
 
 # --verify passes both good zips, and says which are signed.
@@ -108,5 +121,7 @@ pe_header 0 > kavorlib.dll|yes|kavorlib.dll is not a Windows DLL: it is a Window
 echo MZ text > kavorlib.dll|yes|kavorlib.dll is not a Windows DLL: it is no PE file at all
 echo notes > notes.txt|no|warning notes.txt is none of the add-in's files
 rm kavor.hlp; mv DEL_ADDIN.XLS del_addin.xls|yes|del_addin.xls should be named DEL_ADDIN.XLS
+cp "$machines/library-i686.dll" kavorlib64.dll|yes|kavorlib64.dll is not a library for 64-bit Excel: it is a DLL for i386
+cp "$machines/library-x86_64.dll" kavorlib.dll; cp kavorlib.dll kavorlib64.dll|yes|kavorlib.dll and kavorlib64.dll are both for 64-bit Excel: 32-bit Excel would have no library it can load
 ROWS
 exit $((status > 0))

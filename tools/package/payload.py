@@ -2,12 +2,14 @@
 """The add-in's files, checked before they are packed beside the programs and again in a
 finished package.
 
-    payload.py check DIR NAME... [--beside FILE...]
+    payload.py check DIR NAME... [--library64 NAME] [--beside FILE...]
         DIR must hold each NAME, spelled exactly as the programs name it, of the kind its
         name says: .dll a Windows DLL, .xla and .xls compound documents (Excel 97-2003
         workbooks), .hlp a Windows help file. Any other file is a warning and is not packed. With
-        --beside, DIR is a finished package: it holds the FILEs too, and anything else
-        is a problem.
+        --library64, DIR may hold that DLL too, the library for 64-bit Excel: it must be
+        one for x86-64 or ARM64, and then the first DLL among the NAMEs must not be one
+        too, or 32-bit Excel would get no library it can load. With --beside, DIR is a
+        finished package: it holds the FILEs too, and anything else is a problem.
         Prints "ok ...", "warning ..." and "FAIL ..." lines; exits 1 on any FAIL.
     payload.py architecture DLL   which Excel loads the DLL, as a sentence
     payload.py version EXE        the program's product version, from its version resource
@@ -25,7 +27,9 @@ SIGNATURES = {
     ".xls": (COMPOUND, "an Excel workbook (compound document)"),
     ".hlp": (bytes.fromhex("3F5F0300"), "a Windows help file"),
 }
-EXCEL = {"i386": "it loads only in 32-bit Excel", "x86-64": "it loads only in 64-bit Excel"}
+EXCEL = {"i386": "it loads only in 32-bit Excel", "x86-64": "it loads only in 64-bit Excel",
+         "ARM64": "it loads only in 64-bit Excel on ARM"}
+SIXTY_FOUR = ("x86-64", "ARM64")
 
 
 def architecture(path):
@@ -53,10 +57,28 @@ def what_is_wrong(path, name):
     return None
 
 
-def check(folder, names, beside):
+def check_library64(folder, names, library64, entries):
+    """The problems of the optional library for 64-bit Excel, which is checked only when
+    the folder holds it."""
+    path = os.path.join(folder, library64)
+    if library64 not in entries:
+        return []
+    if (wrong := what_is_wrong(path, library64)):
+        return [wrong]
+    machine = pe.kind(path)[1]
+    if machine not in SIXTY_FOUR:
+        return [f"{library64} is not a library for 64-bit Excel: it is a DLL for {machine}"]
+    library = next((name for name in names if name.lower().endswith(".dll")), None)
+    if library in entries and (pe.kind(os.path.join(folder, library)) or ("", ""))[1] in SIXTY_FOUR:
+        return [f"{library} and {library64} are both for 64-bit Excel: 32-bit Excel would have no library it can load"]
+    print(f"ok {architecture(path)}")
+    return []
+
+
+def check(folder, names, library64, beside):
     entries = sorted(os.listdir(folder))
     folded = {name.lower(): name for name in names}
-    problems = []
+    problems = check_library64(folder, names, library64, entries) if library64 else []
     for name in names:
         path = os.path.join(folder, name)
         if name not in entries:
@@ -70,7 +92,8 @@ def check(folder, names, beside):
             print(f"ok {architecture(path)}" if name.lower().endswith(".dll") else f"ok {name}")
     for entry in entries:
         # A misspelt name is reported above, unless the right one is there too.
-        if entry in names or entry in (beside or []) or (entry.lower() in folded and folded[entry.lower()] not in entries):
+        if entry in names or entry == library64 or entry in (beside or []) or \
+                (entry.lower() in folded and folded[entry.lower()] not in entries):
             continue
         if beside is None:
             print(f"warning {entry} is none of the add-in's files: it is left out of the package")
@@ -92,11 +115,15 @@ def version(path):
 def main():
     command, arguments = (sys.argv[1], sys.argv[2:]) if len(sys.argv) > 2 else (None, [])
     if command == "check" and len(arguments) >= 2:
-        beside = None
+        beside = library64 = None
         if "--beside" in arguments:
             at = arguments.index("--beside")
             arguments, beside = arguments[:at], arguments[at + 1:]
-        return check(arguments[0], arguments[1:], beside)
+        if "--library64" in arguments:
+            at = arguments.index("--library64")
+            library64 = arguments[at + 1]
+            arguments = arguments[:at] + arguments[at + 2:]
+        return check(arguments[0], arguments[1:], library64, beside)
     if command in ("architecture", "version") and len(arguments) == 1:
         print(architecture(arguments[0]) if command == "architecture" else version(arguments[0]))
         return 0
