@@ -100,3 +100,11 @@ capture "^$(product_fact SETUP_CAPTION)$" version-question.png
 empty_association
 "$WINELOADER" "$shipment\\$uninstaller" </dev/null &>/dev/null &
 capture "^$(product_fact SETUP_CAPTION)$" manual-removal.png
+
+# Excel is 64-bit and the package's library 32-bit: a real program and library of those
+# kinds, built by the tests.
+register_stand_in_excel 16
+cp "$build/machines/program-x86_64.exe" "$office_unix/EXCEL.EXE"
+cp "$build/machines/library-i686.dll" "$shipment_unix/$(product_fact ADDIN_LIBRARY)"
+"$WINELOADER" "$shipment\\$installer" </dev/null &>/dev/null &
+capture "^$(product_fact SETUP_CAPTION)$" library-mismatch.png
