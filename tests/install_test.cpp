@@ -41,20 +41,20 @@ protected:
         shipment = make_temp_folder("Microsoft Excel add-ins Łukasz 山田");
         office = make_temp_folder("office");
         addins = make_temp_folder("addins");
-        ASSERT_TRUE(copy_from_build("addin-install.exe", shipment + "addin-install.exe"));
+        ASSERT_TRUE(copy_from_build(InstallerProgram, shipment + InstallerProgram));
         open_console_window(console_title());
         lay_shipment_files();
     }
     void TearDown() override { reset_excel_registry(); }
 
     // As Windows titles the console of a program started from Explorer.
-    std::string console_title() const { return shipment + "addin-install.exe"; }
+    std::string console_title() const { return shipment + InstallerProgram; }
 
     void lay_shipment_files()
     {
-        for (const char *name : InstallerFileSet)
+        for (const char *name : AddinFiles)
             write_file(shipment + name, std::string("new ") + name);
-        write_file(shipment + SetupWorkbook, "setup workbook");
+        write_file(shipment + SetupWorkbookFile, "setup workbook");
     }
 
     // The registry names the folder without its final backslash, as Excel writes it.
@@ -66,7 +66,7 @@ protected:
         write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addin_path());
     }
 
-    bool launch_installer(Launched &run) { return launch(shipment + "addin-install.exe", run); }
+    bool launch_installer(Launched &run) { return launch(shipment + InstallerProgram, run); }
 
     // Waits for the message box, checks it as the user sees it and gives its window.
     HWND expect_message(const Launched &run, const std::string &text,
@@ -78,7 +78,7 @@ protected:
             return NULL;
         }
         SeenWindow seen = read_window(window);
-        EXPECT_EQ(SetupCaption, seen.caption);
+        EXPECT_EQ(Caption, seen.caption);
         EXPECT_EQ(text, seen.text);
         EXPECT_EQ(buttons, seen.buttons);
         EXPECT_EQ(icon, seen.has_icon);
@@ -97,20 +97,20 @@ protected:
 
     void expect_installed(const std::string &folder)
     {
-        for (const char *name : InstallerFileSet)
+        for (const char *name : AddinFiles)
             EXPECT_EQ(std::string("new ") + name, read_file(folder + name)) << folder + name;
     }
 
     void expect_nothing_copied(const std::string &folder)
     {
-        for (const char *name : InstallerFileSet)
+        for (const char *name : AddinFiles)
             EXPECT_FALSE(file_exists(folder + name)) << folder + name;
     }
 
     // Opened in a window the user sees: SW_SHOWNORMAL, passed on by the shell.
     void expect_setup_workbook_opened()
     {
-        EXPECT_EQ(shipment + SetupWorkbook + "\tshow 1\n", wait_for_opened(office, 1, Deadline));
+        EXPECT_EQ(shipment + SetupWorkbookFile + "\tshow 1\n", wait_for_opened(office, 1, Deadline));
     }
 };
 
@@ -163,8 +163,8 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
         std::string parent = folder.substr(0, folder.rfind('\\', folder.size() - 2));
         CreateDirectoryA(parent.c_str(), NULL);
         CreateDirectoryA(folder.c_str(), NULL);
-        write_file(folder + AddinLibrary, "old library", FILE_ATTRIBUTE_READONLY);
-        write_file(folder + AddinWorkbook, "old add-in", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        write_file(folder + LibraryFile, "old library", FILE_ATTRIBUTE_READONLY);
+        write_file(folder + AddinWorkbookFile, "old add-in", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
 
         Launched run;
         ASSERT_TRUE(launch_installer(run));
@@ -449,12 +449,12 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
         {"second file missing from the shipment",
          [&] {
              use_excel97();
-             EXPECT_TRUE(DeleteFileA((shipment + AddinWorkbook).c_str()));
+             EXPECT_TRUE(DeleteFileA((shipment + AddinWorkbookFile).c_str()));
              return "CopyFile failed for " + addins + "kavorlib.xla with error code=2";
          },
          [&] {
-             EXPECT_EQ(std::string("new ") + AddinLibrary, read_file(addins + AddinLibrary));
-             EXPECT_FALSE(file_exists(addins + AddinHelp));
+             EXPECT_EQ(std::string("new ") + LibraryFile, read_file(addins + LibraryFile));
+             EXPECT_FALSE(file_exists(addins + HelpFile));
          }},
     };
     for (const Row &row : rows) {

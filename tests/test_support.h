@@ -2,13 +2,25 @@
 // reading and answering their windows by automation.
 #pragma once
 
-#include "../product/product.h"
 #include "stand-in-excel/excel_record.h"
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+// The caption and the names the user and a deploying script meet, written here and not
+// taken from the programs' sources: a slip in those must fail the tests.
+const char Caption[] = "Kavor Interface Add-In Setup";
+const char InstallerProgram[] = "addin-install.exe";
+const char UninstallerProgram[] = "addin-uninstall.exe";
+const char LibraryFile[] = "kavorlib.dll";
+const char AddinWorkbookFile[] = "kavorlib.xla";
+const char HelpFile[] = "kavor.hlp";
+const char SetupWorkbookFile[] = "addinsetup.xls";
+const char RemovalWorkbookFile[] = "DEL_ADDIN.XLS";
+// The add-in's three files, which the installer copies and the uninstaller deletes.
+const char *const AddinFiles[] = {LibraryFile, AddinWorkbookFile, HelpFile};
 
 // The folder of the test binary, where the build puts the programs and stand-in Excels.
 std::string build_folder();

@@ -26,8 +26,8 @@ protected:
         reset_excel_registry();
         shipment = make_temp_folder("shipment 設定 Łukasz");
         office = make_temp_folder("office");
-        ASSERT_TRUE(copy_from_build("addin-uninstall.exe", shipment + "addin-uninstall.exe"));
-        write_file(shipment + RemovalWorkbook, "removal workbook");
+        ASSERT_TRUE(copy_from_build(UninstallerProgram, shipment + UninstallerProgram));
+        write_file(shipment + RemovalWorkbookFile, "removal workbook");
     }
     void TearDown() override { reset_excel_registry(); }
 
@@ -44,25 +44,25 @@ protected:
 
     void lay_addin_files(const std::string &folder)
     {
-        write_file(folder + AddinLibrary, "library", FILE_ATTRIBUTE_READONLY);
-        write_file(folder + AddinWorkbook, "add-in", FILE_ATTRIBUTE_HIDDEN);
-        write_file(folder + AddinHelp, "help", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+        write_file(folder + LibraryFile, "library", FILE_ATTRIBUTE_READONLY);
+        write_file(folder + AddinWorkbookFile, "add-in", FILE_ATTRIBUTE_HIDDEN);
+        write_file(folder + HelpFile, "help", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
         write_file(folder + "other.xla", "someone else's add-in");
     }
 
     void expect_addin_files(const std::string &folder, bool present)
     {
-        for (const char *name : InstallerFileSet)
+        for (const char *name : AddinFiles)
             EXPECT_EQ(present, file_exists(folder + name)) << folder + name;
         EXPECT_EQ("someone else's add-in", read_file(folder + "other.xla"));
     }
 
     void expect_removal_workbook_opened()
     {
-        EXPECT_EQ(shipment + RemovalWorkbook + "\tshow 1\n", wait_for_opened(office, 1, Deadline));
+        EXPECT_EQ(shipment + RemovalWorkbookFile + "\tshow 1\n", wait_for_opened(office, 1, Deadline));
     }
 
-    std::string program() const { return shipment + "addin-uninstall.exe"; }
+    std::string program() const { return shipment + UninstallerProgram; }
 };
 
 TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
@@ -130,7 +130,7 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
 
     // Excel still holds the add-in workbook open, sharing it with no one.
     lay_addin_files(folder);
-    HANDLE held = CreateFileA((folder + AddinWorkbook).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+    HANDLE held = CreateFileA((folder + AddinWorkbookFile).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
                               0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     Launched third;
@@ -138,9 +138,9 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
     EXPECT_TRUE(runs_silently(third, Deadline));
     EXPECT_EQ(1u, exit_status(third));
     CloseHandle(held);
-    EXPECT_TRUE(file_exists(folder + AddinWorkbook));
-    EXPECT_FALSE(file_exists(folder + AddinLibrary));
-    EXPECT_FALSE(file_exists(folder + AddinHelp));
+    EXPECT_TRUE(file_exists(folder + AddinWorkbookFile));
+    EXPECT_FALSE(file_exists(folder + LibraryFile));
+    EXPECT_FALSE(file_exists(folder + HelpFile));
 
     // A folder Windows cannot even look into ("|" is no character of a file name): whether
     // the files are there is unknown, so they do not count as gone.
@@ -188,7 +188,7 @@ TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
         HWND window = wait_for_window(run, Deadline);
         ASSERT_TRUE(window != NULL) << "no message box";
         SeenWindow seen = read_window(window);
-        EXPECT_EQ(SetupCaption, seen.caption);
+        EXPECT_EQ(Caption, seen.caption);
         EXPECT_EQ(ManualRemovalText, seen.text);
         EXPECT_EQ((std::vector<int>{IDYES, IDNO, IDCANCEL}), seen.buttons);
         EXPECT_FALSE(seen.has_icon);
