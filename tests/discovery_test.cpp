@@ -107,6 +107,10 @@ TEST_F(Discovery, CleaningTheOpenCommand)
          "c:\\office\\excel %1"},
         {"no quote and no .exe stays whole", "C:\\Office\\Excel /e", "c:\\office\\excel /e"},
         {"empty", "", ""},
+        // Only A to Z change: other letters keep their bytes, and so the folder they name.
+        {"Cyrillic capitals stay", "C:\\Программы\\EXCEL.EXE /e", "c:\\Программы\\excel.exe"},
+        {"letters whose lower case differs in length stay", "\"C:\\Ⱦ ẞ İ\\EXCEL.EXE\" \"%1\"",
+         "c:\\Ⱦ ẞ İ\\excel.exe"},
     };
     for (const Row &row : rows) {
         strcpy(ExcelPath, row.command);

@@ -95,9 +95,9 @@ std::string install_stand_in_excel(const std::string &folder, int major, const c
     return path;
 }
 
-std::string install_cyrillic_excel97(std::string &office)
+std::string install_excel97_in(std::string &office, const std::string &label)
 {
-    office = make_temp_folder("Программы");
+    office = make_temp_folder(label);
     install_stand_in_excel(office, 8);
     return office + "Library\\";
 }

@@ -47,9 +47,9 @@ void reset_excel_registry();
 std::string install_stand_in_excel(const std::string &folder, int major,
                                    const char *name = "EXCEL.EXE");
 std::string application_data_folder();
-// Makes office a new folder named in Cyrillic with a stand-in Excel 97 in it, and no
-// "AddIn Path": gives the add-in folder, Library beside Excel.
-std::string install_cyrillic_excel97(std::string &office);
+// Makes office a new folder whose name ends with label, with a stand-in Excel 97 in it and
+// no "AddIn Path": gives the add-in folder, Library beside Excel.
+std::string install_excel97_in(std::string &office, const std::string &label);
 
 void write_file(const std::string &path, const std::string &content, DWORD attributes = 0);
 bool file_exists(const std::string &path);

@@ -42,12 +42,15 @@ protected:
         return folder;
     }
 
-    void lay_addin_files(const std::string &folder)
+    // Makes the folder if need be; gives it back.
+    std::string lay_addin_files(const std::string &folder)
     {
+        CreateDirectoryA(folder.c_str(), NULL);
         write_file(folder + LibraryFile, "library", FILE_ATTRIBUTE_READONLY);
         write_file(folder + AddinWorkbookFile, "add-in", FILE_ATTRIBUTE_HIDDEN);
         write_file(folder + HelpFile, "help", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
         write_file(folder + "other.xla", "someone else's add-in");
+        return folder;
     }
 
     void expect_addin_files(const std::string &folder, bool present)
@@ -83,12 +86,10 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
              return lay_application_data_addins(folder);
          }},
         {"Excel 97 in a Cyrillic folder: Library beside it",
-         [&] {
-             std::string folder = install_cyrillic_excel97(office);
-             CreateDirectoryA(folder.c_str(), NULL);
-             lay_addin_files(folder);
-             return folder;
-         }},
+         [&] { return lay_addin_files(install_excel97_in(office, "Программы")); }},
+        // Lower-cased, these letters change their length in bytes, and "İ" becomes "i".
+        {"Excel 97 in a folder of letters whose lower case differs in length: Library beside it",
+         [&] { return lay_addin_files(install_excel97_in(office, "Ⱦ ẞ İ")); }},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
