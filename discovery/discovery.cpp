@@ -194,7 +194,9 @@ static DiscoveryStatus resolve_excel97_folder(int ExcelMajorVersion, char *Addin
         char *separator = strchr(AddinFolder, ';');
         if (separator != NULL)
             *separator = '\0';
-        return Found;
+        // An empty first entry would name the root of the current drive: it counts as none.
+        if (AddinFolder[0] != '\0')
+            return Found;
     }
 
     if (!folder_of(ExcelPath, AddinFolder) || !append_text(AddinFolder, PathCapacity, "Library"))

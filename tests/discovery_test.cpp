@@ -205,6 +205,12 @@ TEST_F(Discovery, Excel97AndEarlierUseAddInPathOrLibrary)
         {"no value: Library beside Excel", 8, "c:\\office\\excel.exe",
          [] { write_reg_string(HKEY_CURRENT_USER, Excel8, "Other", "x"); },
          "c:\\office\\Library\\"},
+        // An empty first entry would name the root of the current drive.
+        {"empty value: Library beside Excel", 8, "c:\\office\\excel.exe",
+         [] { write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", ""); }, "c:\\office\\Library\\"},
+        {"empty first entry: Library beside Excel", 8, "c:\\office\\excel.exe",
+         [] { write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", ";D:\\Addins"); },
+         "c:\\office\\Library\\"},
         {"unterminated binary value filling the buffer: Library", 8, "c:\\office\\excel.exe",
          [] { write_reg_bytes(HKEY_CURRENT_USER, Excel8, "AddIn Path", REG_BINARY, unterminated(260)); },
          "c:\\office\\Library\\"},

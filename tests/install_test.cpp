@@ -157,6 +157,13 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
         // Lower-cased, these letters change their length in bytes, and "İ" becomes "i".
         {"Excel 97 in a folder of letters whose lower case differs in length: Library beside it",
          [&] { return install_excel97_in(office, "Ⱦ ẞ İ"); }},
+        // An empty first entry would name the root of the current drive.
+        {"Excel 97 whose AddIn Path begins with an empty entry: Library beside it",
+         [&] {
+             std::string library = install_excel97_in(office, "office97");
+             write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", ";" + addin_path());
+             return library;
+         }},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);

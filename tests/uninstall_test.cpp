@@ -9,6 +9,7 @@
 namespace {
 
 const DWORD Deadline = 30000;
+const char Excel8[] = "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel";
 
 const char ManualRemovalText[] =
     "The uninstallation script had trouble finding the Add-Ins folder for Microsoft Excel. "
@@ -90,6 +91,13 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
         // Lower-cased, these letters change their length in bytes, and "İ" becomes "i".
         {"Excel 97 in a folder of letters whose lower case differs in length: Library beside it",
          [&] { return lay_addin_files(install_excel97_in(office, "Ⱦ ẞ İ")); }},
+        // An empty first entry would name the root of the current drive.
+        {"Excel 97 with an empty AddIn Path: Library beside it",
+         [&] {
+             std::string library = install_excel97_in(office, "office97");
+             write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", "");
+             return lay_addin_files(library);
+         }},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -113,8 +121,7 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
 {
     install_stand_in_excel(office, 8);
     std::string folder = make_temp_folder("addin-path");
-    write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel",
-                     "AddIn Path", folder.substr(0, folder.size() - 1) + ";C:\\Elsewhere");
+    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", folder.substr(0, folder.size() - 1) + ";C:\\Elsewhere");
     lay_addin_files(folder);
 
     Launched first;
@@ -145,8 +152,7 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
 
     // A folder Windows cannot even look into ("|" is no character of a file name): whether
     // the files are there is unknown, so they do not count as gone.
-    write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel",
-                     "AddIn Path", folder + "no|such");
+    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", folder + "no|such");
     Launched fourth;
     ASSERT_TRUE(launch(program(), fourth));
     EXPECT_TRUE(runs_silently(fourth, Deadline));
@@ -167,11 +173,7 @@ TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
         {"Excel without a version resource", 0, [] {}, IDCANCEL},
         // 250 bytes of folder leave no room for "kavorlib.dll" in a 260-byte path.
         {"add-in folder too long to hold a file name", 8,
-         [] {
-             write_reg_string(HKEY_CURRENT_USER,
-                              "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel",
-                              "AddIn Path", "C:\\" + std::string(247, 'p'));
-         },
+         [] { write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", "C:\\" + std::string(247, 'p')); },
          IDYES},
         {"no application-data folder", 16, break_application_data_folder, IDNO},
     };
