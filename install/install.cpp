@@ -97,7 +97,8 @@ static BOOL CALLBACK excel_window_present(HWND window, LPARAM lparam)
     return TRUE;
 }
 
-static bool running_excel_guard()
+// ExitDone once no Excel runs; otherwise the status to end with.
+static int running_excel_guard()
 {
     wchar_t console_title[TitleCapacity] = L"";
     if (GetConsoleTitleW(console_title, ARRAYSIZE(console_title)) == 0)
@@ -106,10 +107,13 @@ static bool running_excel_guard()
         ExcelRunning = false;
         EnumWindows(excel_window_present, (LPARAM)console_title);
         if (!ExcelRunning)
-            return true;
-        if (MessageBoxA(NULL, RunningExcelText, SetupCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) ==
-            IDCANCEL)
-            return false;
+            return ExitDone;
+        int answer =
+            MessageBoxA(NULL, RunningExcelText, SetupCaption, MB_OKCANCEL | MB_ICONEXCLAMATION);
+        if (answer == 0) // no box could be shown: asking again would loop for ever
+            return ExitStopped;
+        if (answer == IDCANCEL)
+            return ExitCancelled;
     }
 }
 
@@ -120,12 +124,15 @@ int main()
     if (source_folder(SourceFolder) != Found)
         return show_path_too_long("the Setup program's folder");
 
-    if (!running_excel_guard())
-        return ExitCancelled;
+    int guard = running_excel_guard();
+    if (guard != ExitDone)
+        return guard;
 
     DiscoveryStatus status = locate_excel();
     if (status == AssociationEmpty) {
         INT_PTR answer = DialogBoxParamA(NULL, IDD_WHERE_IS_EXCEL, NULL, where_is_excel_proc, 0);
+        if (answer == -1) // the dialog could not be made: nobody cancelled
+            return ExitStopped;
         if (answer == 0)
             return ExitCancelled;
         if (answer == WhereIsExcelPathTooLong)
