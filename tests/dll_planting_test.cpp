@@ -25,7 +25,8 @@ protected:
         for (const char *program : {InstallerProgram, UninstallerProgram})
             ASSERT_TRUE(copy_from_build(std::string("shipped-flags\\") + program, shipment + program));
         ASSERT_TRUE(copy_from_build("version-probe.exe", shipment + "version-probe.exe"));
-        for (const char *name : {LibraryFile, AddinWorkbookFile, HelpFile, SetupWorkbookFile, RemovalWorkbookFile})
+        for (const char *name :
+             {LibraryFile, AddinWorkbookFile, HelpFile, SetupWorkbookFile, RemovalWorkbookFile})
             write_file(shipment + name, name);
         install_stand_in_excel(office, 16);
         addins = application_data_folder() + "\\Microsoft\\KavorPlanted\\";

@@ -153,7 +153,8 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
              install_stand_in_excel(office, 16);
              return folder + "\\Microsoft\\AddIns\\";
          }},
-        {"Excel 97 in a Cyrillic folder: Library beside it", [&] { return install_excel97_in(office, "Программы"); }},
+        {"Excel 97 in a Cyrillic folder: Library beside it",
+         [&] { return install_excel97_in(office, "Программы"); }},
         // Lower-cased, these letters change their length in bytes, and "İ" becomes "i".
         {"Excel 97 in a folder of letters whose lower case differs in length: Library beside it",
          [&] { return install_excel97_in(office, "Ⱦ ẞ İ"); }},

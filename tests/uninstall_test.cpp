@@ -121,7 +121,8 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
 {
     install_stand_in_excel(office, 8);
     std::string folder = make_temp_folder("addin-path");
-    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", folder.substr(0, folder.size() - 1) + ";C:\\Elsewhere");
+    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path",
+                     folder.substr(0, folder.size() - 1) + ";C:\\Elsewhere");
     lay_addin_files(folder);
 
     Launched first;
@@ -173,7 +174,9 @@ TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
         {"Excel without a version resource", 0, [] {}, IDCANCEL},
         // 250 bytes of folder leave no room for "kavorlib.dll" in a 260-byte path.
         {"add-in folder too long to hold a file name", 8,
-         [] { write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", "C:\\" + std::string(247, 'p')); },
+         [] {
+             write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", "C:\\" + std::string(247, 'p'));
+         },
          IDYES},
         {"no application-data folder", 16, break_application_data_folder, IDNO},
     };
