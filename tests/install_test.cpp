@@ -278,6 +278,13 @@ TEST_F(Installer, EachAssociationStopHasItsMessage)
     }
 }
 
+// ANSI file functions stop at 260 bytes; the wide ones with "\\?\" do not.
+bool create_long_folder(const std::string &path)
+{
+    std::wstring wide = L"\\\\?\\" + std::wstring(path.begin(), path.end());
+    return CreateDirectoryW(wide.c_str(), NULL) != 0;
+}
+
 class WhereIsExcel : public Installer {
 protected:
     HWND dialog = NULL;
@@ -334,25 +341,42 @@ TEST_F(WhereIsExcel, CloseBoxEndsSilently)
 TEST_F(WhereIsExcel, PathTooLongForItsBufferIsRefusedNotCut)
 {
     struct Row {
-        size_t length; // of the typed path, in bytes
-        bool refused;  // else accepted whole: no such file, so the version question
-    } rows[] = {{320, true}, {260, true}, {259, false}};
+        const char *label;
+        size_t length;    // of the typed path, in bytes
+        const char *tail; // how it ends; "€" is 3 bytes in UTF-8
+        bool refused;     // else a stand-in Excel lies there and the path is used whole
+    } rows[] = {
+        {"320 bytes", 320, "\\EXCEL.EXE", true},
+        {"260 bytes", 260, "\\EXCEL.EXE", true},
+        {"259 bytes: the longest that fits", 259, "\\EXCEL.EXE", false},
+        {"a 3-byte character over byte 259", 260, "€", true},
+        {"a 3-byte character from byte 259 on", 261, "€", true},
+    };
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.length);
+        SCOPED_TRACE(row.label);
+        addins = make_temp_folder("addins");
+        std::string path =
+            office + std::string(row.length - office.size() - strlen(row.tail), 'x') + row.tail;
+        if (!row.refused) {
+            ASSERT_TRUE(create_long_folder(path.substr(0, path.rfind('\\'))));
+            ASSERT_TRUE(copy_from_build("stand-in-excel8.exe", path));
+        }
         Launched run;
         open_dialog(run);
-        std::string tail = "\\EXCEL.EXE";
-        SetDlgItemTextA(dialog, 100, (office + std::string(row.length - office.size() - tail.size(), 'x') + tail).c_str());
+        SetDlgItemTextA(dialog, 100, path.c_str());
+        if (!row.refused) {
+            answer_and_expect_end(run, dialog, IDOK, 0);
+            expect_installed(addins);
+            continue;
+        }
         press_button(dialog, IDOK);
         ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
-        HWND message = row.refused
-                           ? expect_message(run,
-                                            "The path of EXCEL.EXE is too long for the Setup program. "
-                                            "The Add-In installation cannot continue. Shutting down.",
-                                            OkOnly, true)
-                           : expect_message(run, VersionQuestionText, YesNoCancel, false);
+        HWND message = expect_message(run,
+                                      "The path of EXCEL.EXE is too long for the Setup program. "
+                                      "The Add-In installation cannot continue. Shutting down.",
+                                      OkOnly, true);
         ASSERT_TRUE(message != NULL);
-        answer_and_expect_end(run, message, row.refused ? IDOK : IDCANCEL, row.refused ? 1 : 2);
+        answer_and_expect_end(run, message, IDOK, 1);
         expect_nothing_copied(addins);
     }
 }
@@ -404,13 +428,6 @@ TEST_F(Installer, VersionQuestionAnswers)
         else
             expect_nothing_copied(addins);
     }
-}
-
-// ANSI file functions stop at 260 bytes; the wide ones with "\\?\" do not.
-bool create_long_folder(const std::string &path)
-{
-    std::wstring wide = L"\\\\?\\" + std::wstring(path.begin(), path.end());
-    return CreateDirectoryW(wide.c_str(), NULL) != 0;
 }
 
 TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
