@@ -222,10 +222,14 @@ TEST_F(Installer, WhichWindowsCountAsARunningExcel)
         // Windows 11's terminal hosts the console in a window of its own process.
         {"terminal window bearing the console's title", "CASCADIA_HOSTING_WINDOW_CLASS",
          console_title(), false, false},
+        {"terminal window titled otherwise", "CASCADIA_HOSTING_WINDOW_CLASS", "Microsoft Excel - Book1", false,
+         true},
     };
     use_excel97();
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
+        addins = make_temp_folder("addins");
+        write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addin_path());
         ExcelWindow excel(row.class_name, row.title, row.hidden);
         ASSERT_TRUE(excel.window != NULL);
         Launched run;
