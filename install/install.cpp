@@ -12,6 +12,7 @@ static const char RunningExcelText[] =
     "The Setup program has detected that Microsoft Excel is running. The Add-In installation "
     "cannot work properly until you close Excel. If you wish to proceed with the Add-In "
     "installation, close Excel then click OK. Otherwise click Cancel.";
+// "of a later version" (for "or a later version") is the text users have always seen: kept.
 static const char VersionQuestionText[] =
     "The installation script had trouble determining which version of Excel is installed. Do "
     "you have Office 2000 of a later version of Excel? If so, click Yes. Click No if you have "
@@ -164,7 +165,7 @@ int main()
     if (status != Found)
         return show_path_too_long("the Add-In folder for Excel");
 
-    // Only the last level is created: Excel made the ones above it.
+    // Only the last level is created; a missing parent ends in "Failed to create the folder".
     if (!CreateDirectoryA(AddinFolder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
         return show_formatted_stop("Failed to create the folder %s", AddinFolder);
 
