@@ -206,8 +206,6 @@ TEST_F(Discovery, Excel97AndEarlierUseAddInPathOrLibrary)
          [] { write_reg_string(HKEY_CURRENT_USER, Excel8, "Other", "x"); },
          "c:\\office\\Library\\"},
         // An empty first entry would name the root of the current drive.
-        {"empty value: Library beside Excel", 8, "c:\\office\\excel.exe",
-         [] { write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", ""); }, "c:\\office\\Library\\"},
         {"empty first entry: Library beside Excel", 8, "c:\\office\\excel.exe",
          [] { write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", ";D:\\Addins"); },
          "c:\\office\\Library\\"},
