@@ -100,7 +100,15 @@ void clean_excel_command()
     if (quote != NULL)
         *quote = '\0';
 
-    CharLowerBuffA(ExcelPath, (DWORD)strlen(ExcelPath));
+    // Only A to Z, in place: under the UTF-8 code page some letters' lower case has another
+    // length in bytes, and a lower-cased letter may name another folder (U+0130 becomes "i").
+    // A double-byte character's second byte may have the value of a capital; it stays.
+    for (char *c = ExcelPath; *c != '\0'; c++) {
+        if (IsDBCSLeadByte((BYTE)*c) && c[1] != '\0')
+            c++;
+        else if (*c >= 'A' && *c <= 'Z')
+            *c = (char)(*c - 'A' + 'a');
+    }
 
     // Whatever follows the executable's name is a switch.
     char *extension = strstr(ExcelPath, ".exe");
@@ -186,7 +194,9 @@ static DiscoveryStatus resolve_excel97_folder(int ExcelMajorVersion, char *Addin
         char *separator = strchr(AddinFolder, ';');
         if (separator != NULL)
             *separator = '\0';
-        return Found;
+        // An empty first entry would name the root of the current drive: it counts as none.
+        if (AddinFolder[0] != '\0')
+            return Found;
     }
 
     if (!folder_of(ExcelPath, AddinFolder) || !append_text(AddinFolder, PathCapacity, "Library"))

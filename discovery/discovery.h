@@ -19,7 +19,8 @@ enum DiscoveryStatus {
 // Below this major version Excel keeps add-ins in the registry's "AddIn Path" or Library.
 const int FirstApplicationDataVersion = 9;
 
-// The open command of the association, then the cleaned, lower-cased path of EXCEL.EXE.
+// The open command of the association, then the cleaned path of EXCEL.EXE, its letters A to
+// Z lower-cased.
 // Process-wide: the installer's dialog writes into it.
 extern char ExcelPath[PathCapacity];
 
@@ -29,7 +30,7 @@ DiscoveryStatus source_folder(char *SourceFolder);
 // Fills ExcelPath with the raw open command of the ".xls" association.
 DiscoveryStatus locate_excel();
 
-// Turns ExcelPath into the executable's lower-cased path, in place.
+// Turns ExcelPath into the executable's path, A to Z lower-cased, in place.
 void clean_excel_command();
 
 DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion);

@@ -13,6 +13,7 @@ static const char RunningExcelText[] =
     "The Setup program has detected that Microsoft Excel is running. The Add-In installation "
     "cannot work properly until you close Excel. If you wish to proceed with the Add-In "
     "installation, close Excel then click OK. Otherwise click Cancel.";
+// "of a later version" (for "or a later version") is the text users have always seen: kept.
 static const char VersionQuestionText[] =
     "The installation script had trouble determining which version of Excel is installed. Do "
     "you have Office 2000 of a later version of Excel? If so, click Yes. Click No if you have "
@@ -123,7 +124,8 @@ static BOOL CALLBACK excel_window_present(HWND window, LPARAM lparam)
     return TRUE;
 }
 
-static bool running_excel_guard()
+// ExitDone once no Excel runs; otherwise the status to end with.
+static int running_excel_guard()
 {
     wchar_t console_title[TitleCapacity] = L"";
     if (GetConsoleTitleW(console_title, ARRAYSIZE(console_title)) == 0)
@@ -132,10 +134,13 @@ static bool running_excel_guard()
         ExcelRunning = false;
         EnumWindows(excel_window_present, (LPARAM)console_title);
         if (!ExcelRunning)
-            return true;
-        if (MessageBoxA(NULL, RunningExcelText, SetupCaption, MB_OKCANCEL | MB_ICONEXCLAMATION) ==
-            IDCANCEL)
-            return false;
+            return ExitDone;
+        int answer =
+            MessageBoxA(NULL, RunningExcelText, SetupCaption, MB_OKCANCEL | MB_ICONEXCLAMATION);
+        if (answer == 0) // no box could be shown: asking again would loop for ever
+            return ExitStopped;
+        if (answer == IDCANCEL)
+            return ExitCancelled;
     }
 }
 
@@ -146,12 +151,15 @@ int main()
     if (source_folder(SourceFolder) != Found)
         return show_path_too_long("the Setup program's folder");
 
-    if (!running_excel_guard())
-        return ExitCancelled;
+    int guard = running_excel_guard();
+    if (guard != ExitDone)
+        return guard;
 
     DiscoveryStatus status = locate_excel();
     if (status == AssociationEmpty) {
         INT_PTR answer = DialogBoxParamA(NULL, IDD_WHERE_IS_EXCEL, NULL, where_is_excel_proc, 0);
+        if (answer == -1) // the dialog could not be made: nobody cancelled
+            return ExitStopped;
         if (answer == 0)
             return ExitCancelled;
         if (answer == WhereIsExcelPathTooLong)
@@ -192,7 +200,7 @@ int main()
     if (status != Found)
         return show_path_too_long("the Add-In folder for Excel");
 
-    // Only the last level is created: Excel made the ones above it.
+    // Only the last level is created; a missing parent ends in "Failed to create the folder".
     if (!CreateDirectoryA(AddinFolder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
         return show_formatted_stop("Failed to create the folder %s", AddinFolder);
 

@@ -44,15 +44,16 @@ INT_PTR CALLBACK where_is_excel_proc(HWND dialog, UINT message, WPARAM wparam, L
         return FALSE;
 
     switch (LOWORD(wparam)) {
-    case IDOK:
-        // A longer text would be cut short by GetDlgItemTextA.
-        if (GetWindowTextLengthA(GetDlgItem(dialog, IDC_EXCEL_PATH)) >= (int)PathCapacity) {
-            EndDialog(dialog, WhereIsExcelPathTooLong);
-            return TRUE;
-        }
-        GetDlgItemTextA(dialog, IDC_EXCEL_PATH, ExcelPath, PathCapacity);
-        EndDialog(dialog, 1);
+    case IDOK: {
+        // GetWindowTextLengthA promises only an upper bound, so the length is judged by what
+        // is read. A read may stop short of a character that does not fit whole: with twice
+        // the room, a path too long for ExcelPath still reads as too long, and is refused,
+        // never cut.
+        char typed[PathCapacity * 2] = "";
+        GetDlgItemTextA(dialog, IDC_EXCEL_PATH, typed, sizeof typed);
+        EndDialog(dialog, copy_text(ExcelPath, PathCapacity, typed) ? 1 : WhereIsExcelPathTooLong);
         return TRUE;
+    }
     case IDCANCEL:
         EndDialog(dialog, 0);
         return TRUE;

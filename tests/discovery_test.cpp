@@ -107,6 +107,10 @@ TEST_F(Discovery, CleaningTheOpenCommand)
          "c:\\office\\excel %1"},
         {"no quote and no .exe stays whole", "C:\\Office\\Excel /e", "c:\\office\\excel /e"},
         {"empty", "", ""},
+        // Only A to Z change: other letters keep their bytes, and so the folder they name.
+        {"Cyrillic capitals stay", "C:\\Программы\\EXCEL.EXE /e", "c:\\Программы\\excel.exe"},
+        {"letters whose lower case differs in length stay", "\"C:\\Ⱦ ẞ İ\\EXCEL.EXE\" \"%1\"",
+         "c:\\Ⱦ ẞ İ\\excel.exe"},
     };
     for (const Row &row : rows) {
         strcpy(ExcelPath, row.command);
@@ -200,6 +204,10 @@ TEST_F(Discovery, Excel97AndEarlierUseAddInPathOrLibrary)
          "c:\\office97\\office\\Library\\"},
         {"no value: Library beside Excel", 8, "c:\\office\\excel.exe",
          [] { write_reg_string(HKEY_CURRENT_USER, Excel8, "Other", "x"); },
+         "c:\\office\\Library\\"},
+        // An empty first entry would name the root of the current drive.
+        {"empty first entry: Library beside Excel", 8, "c:\\office\\excel.exe",
+         [] { write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", ";D:\\Addins"); },
          "c:\\office\\Library\\"},
         {"unterminated binary value filling the buffer: Library", 8, "c:\\office\\excel.exe",
          [] { write_reg_bytes(HKEY_CURRENT_USER, Excel8, "AddIn Path", REG_BINARY, unterminated(260)); },

@@ -22,10 +22,11 @@ protected:
         ASSERT_TRUE(copy_from_build("planted\\version.dll", shipment + "version.dll"));
         // The programs built as they ship: the test build's stack protector loads DLLs of
         // its own before main.
-        for (const char *program : {"addin-install.exe", "addin-uninstall.exe"})
+        for (const char *program : {InstallerProgram, UninstallerProgram})
             ASSERT_TRUE(copy_from_build(std::string("shipped-flags\\") + program, shipment + program));
         ASSERT_TRUE(copy_from_build("version-probe.exe", shipment + "version-probe.exe"));
-        for (const char *name : {AddinLibrary, AddinWorkbook, AddinHelp, SetupWorkbook, RemovalWorkbook})
+        for (const char *name :
+             {LibraryFile, AddinWorkbookFile, HelpFile, SetupWorkbookFile, RemovalWorkbookFile})
             write_file(shipment + name, name);
         install_stand_in_excel(office, 16);
         addins = application_data_folder() + "\\Microsoft\\KavorPlanted\\";
@@ -57,13 +58,13 @@ TEST_F(DllPlanting, ProgramsReadExcelsVersionWithoutLoadingThePlantedDll)
     ASSERT_TRUE(DeleteFileA((shipment + "planted-version-loaded.txt").c_str()));
 
     // Excel 16's version read correctly: the files go to the Office 2000 and later folder.
-    run("addin-install.exe");
+    run(InstallerProgram);
     EXPECT_FALSE(planted_dll_loaded()) << "the installer loaded the planted version.dll";
-    EXPECT_EQ(AddinWorkbook, read_file(addins + AddinWorkbook));
+    EXPECT_EQ(AddinWorkbookFile, read_file(addins + AddinWorkbookFile));
 
-    run("addin-uninstall.exe");
+    run(UninstallerProgram);
     EXPECT_FALSE(planted_dll_loaded()) << "the uninstaller loaded the planted version.dll";
-    EXPECT_FALSE(file_exists(addins + AddinWorkbook));
+    EXPECT_FALSE(file_exists(addins + AddinWorkbookFile));
 }
 
 } // namespace

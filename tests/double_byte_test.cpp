@@ -26,6 +26,8 @@ protected:
 
 // 0x95 0x5C is one character in code page 932; its second byte is the value of "\".
 const char Hyo[] = "\x95\x5c";
+// 0x83 0x41 is one character too; its second byte is the value of "A".
+const char KatakanaA[] = "\x83\x41";
 
 TEST_F(DoubleBytePaths, LibraryFallbackNeverSplitsInsideACharacter)
 {
@@ -38,10 +40,10 @@ TEST_F(DoubleBytePaths, LibraryFallbackNeverSplitsInsideACharacter)
 
 TEST_F(DoubleBytePaths, CleaningKeepsTheCharacterWhole)
 {
-    std::string path = std::string("C:\\") + Hyo + "\\" + Hyo + ".EXE";
+    std::string path = std::string("C:\\") + Hyo + "\\" + KatakanaA + Hyo + ".EXE";
     strcpy(ExcelPath, ("\"" + path + "\" /e").c_str());
     clean_excel_command();
-    EXPECT_EQ(std::string("c:\\") + Hyo + "\\" + Hyo + ".exe", ExcelPath);
+    EXPECT_EQ(std::string("c:\\") + Hyo + "\\" + KatakanaA + Hyo + ".exe", ExcelPath);
 }
 
 } // namespace

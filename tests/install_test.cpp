@@ -41,20 +41,20 @@ protected:
         shipment = make_temp_folder("Microsoft Excel add-ins Łukasz 山田");
         office = make_temp_folder("office");
         addins = make_temp_folder("addins");
-        ASSERT_TRUE(copy_from_build("addin-install.exe", shipment + "addin-install.exe"));
+        ASSERT_TRUE(copy_from_build(InstallerProgram, shipment + InstallerProgram));
         open_console_window(console_title());
         lay_shipment_files();
     }
     void TearDown() override { reset_excel_registry(); }
 
     // As Windows titles the console of a program started from Explorer.
-    std::string console_title() const { return shipment + "addin-install.exe"; }
+    std::string console_title() const { return shipment + InstallerProgram; }
 
     void lay_shipment_files()
     {
-        for (const char *name : InstallerFileSet)
+        for (const char *name : AddinFiles)
             write_file(shipment + name, std::string("new ") + name);
-        write_file(shipment + SetupWorkbook, "setup workbook");
+        write_file(shipment + SetupWorkbookFile, "setup workbook");
     }
 
     // The registry names the folder without its final backslash, as Excel writes it.
@@ -66,7 +66,7 @@ protected:
         write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addin_path());
     }
 
-    bool launch_installer(Launched &run) { return launch(shipment + "addin-install.exe", run); }
+    bool launch_installer(Launched &run) { return launch(shipment + InstallerProgram, run); }
 
     // Waits for the message box, checks it as the user sees it and gives its window.
     HWND expect_message(const Launched &run, const std::string &text,
@@ -78,7 +78,7 @@ protected:
             return NULL;
         }
         SeenWindow seen = read_window(window);
-        EXPECT_EQ(SetupCaption, seen.caption);
+        EXPECT_EQ(Caption, seen.caption);
         EXPECT_EQ(text, seen.text);
         EXPECT_EQ(buttons, seen.buttons);
         EXPECT_EQ(icon, seen.has_icon);
@@ -98,9 +98,9 @@ protected:
     // library: what kavorlib.dll must hold, when not the shipment's own.
     void expect_installed(const std::string &folder, const std::string &library = "")
     {
-        for (const char *name : InstallerFileSet) {
+        for (const char *name : AddinFiles) {
             std::string expected = std::string("new ") + name;
-            if (std::string(name) == "kavorlib.dll" && !library.empty())
+            if (name == LibraryFile && !library.empty())
                 expected = library;
             EXPECT_EQ(expected, read_file(folder + name)) << folder + name;
         }
@@ -142,14 +142,14 @@ protected:
 
     void expect_nothing_copied(const std::string &folder)
     {
-        for (const char *name : InstallerFileSet)
+        for (const char *name : AddinFiles)
             EXPECT_FALSE(file_exists(folder + name)) << folder + name;
     }
 
     // Opened in a window the user sees: SW_SHOWNORMAL, passed on by the shell.
     void expect_setup_workbook_opened()
     {
-        EXPECT_EQ(shipment + SetupWorkbook + "\tshow 1\n", wait_for_opened(office, 1, Deadline));
+        EXPECT_EQ(shipment + SetupWorkbookFile + "\tshow 1\n", wait_for_opened(office, 1, Deadline));
     }
 };
 
@@ -212,7 +212,18 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
              install_stand_in_excel(office, 16);
              return folder + "\\Microsoft\\AddIns\\";
          }},
-        {"Excel 97 in a Cyrillic folder: Library beside it", [&] { return install_cyrillic_excel97(office); }},
+        {"Excel 97 in a Cyrillic folder: Library beside it",
+         [&] { return install_excel97_in(office, "Программы"); }},
+        // Lower-cased, these letters change their length in bytes, and "İ" becomes "i".
+        {"Excel 97 in a folder of letters whose lower case differs in length: Library beside it",
+         [&] { return install_excel97_in(office, "Ⱦ ẞ İ"); }},
+        // An empty first entry would name the root of the current drive.
+        {"Excel 97 whose AddIn Path begins with an empty entry: Library beside it",
+         [&] {
+             std::string folder = install_excel97_in(office, "office97");
+             write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", ";" + addin_path());
+             return folder;
+         }},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -229,8 +240,8 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
         std::string parent = folder.substr(0, folder.rfind('\\', folder.size() - 2));
         CreateDirectoryA(parent.c_str(), NULL);
         CreateDirectoryA(folder.c_str(), NULL);
-        write_file(folder + AddinLibrary, "old library", FILE_ATTRIBUTE_READONLY);
-        write_file(folder + AddinWorkbook, "old add-in", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        write_file(folder + LibraryFile, "old library", FILE_ATTRIBUTE_READONLY);
+        write_file(folder + AddinWorkbookFile, "old add-in", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
 
         Launched run;
         ASSERT_TRUE(launch_installer(run));
@@ -277,10 +288,14 @@ TEST_F(Installer, WhichWindowsCountAsARunningExcel)
         // Windows 11's terminal hosts the console in a window of its own process.
         {"terminal window bearing the console's title", "CASCADIA_HOSTING_WINDOW_CLASS",
          console_title(), false, false},
+        {"terminal window titled otherwise", "CASCADIA_HOSTING_WINDOW_CLASS", "Microsoft Excel - Book1", false,
+         true},
     };
     use_excel97();
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
+        addins = make_temp_folder("addins");
+        write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addin_path());
         ExcelWindow excel(row.class_name, row.title, row.hidden);
         ASSERT_TRUE(excel.window != NULL);
         Launched run;
@@ -331,6 +346,13 @@ TEST_F(Installer, EachAssociationStopHasItsMessage)
         ASSERT_TRUE(message != NULL);
         answer_and_expect_end(run, message, IDOK, 1);
     }
+}
+
+// ANSI file functions stop at 260 bytes; the wide ones with "\\?\" do not.
+bool create_long_folder(const std::string &path)
+{
+    std::wstring wide = L"\\\\?\\" + std::wstring(path.begin(), path.end());
+    return CreateDirectoryW(wide.c_str(), NULL) != 0;
 }
 
 class WhereIsExcel : public Installer {
@@ -404,25 +426,42 @@ TEST_F(WhereIsExcel, CloseBoxEndsSilently)
 TEST_F(WhereIsExcel, PathTooLongForItsBufferIsRefusedNotCut)
 {
     struct Row {
-        size_t length; // of the typed path, in bytes
-        bool refused;  // else accepted whole: no such file, so the version question
-    } rows[] = {{320, true}, {260, true}, {259, false}};
+        const char *label;
+        size_t length;    // of the typed path, in bytes
+        const char *tail; // how it ends; "€" is 3 bytes in UTF-8
+        bool refused;     // else a stand-in Excel lies there and the path is used whole
+    } rows[] = {
+        {"320 bytes", 320, "\\EXCEL.EXE", true},
+        {"260 bytes", 260, "\\EXCEL.EXE", true},
+        {"259 bytes: the longest that fits", 259, "\\EXCEL.EXE", false},
+        {"a 3-byte character over byte 259", 260, "€", true},
+        {"a 3-byte character from byte 259 on", 261, "€", true},
+    };
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.length);
+        SCOPED_TRACE(row.label);
+        addins = make_temp_folder("addins");
+        std::string path =
+            office + std::string(row.length - office.size() - strlen(row.tail), 'x') + row.tail;
+        if (!row.refused) {
+            ASSERT_TRUE(create_long_folder(path.substr(0, path.rfind('\\'))));
+            ASSERT_TRUE(copy_from_build("stand-in-excel8.exe", path));
+        }
         Launched run;
         open_dialog(run);
-        std::string tail = "\\EXCEL.EXE";
-        SetDlgItemTextA(dialog, 100, (office + std::string(row.length - office.size() - tail.size(), 'x') + tail).c_str());
+        SetDlgItemTextA(dialog, 100, path.c_str());
+        if (!row.refused) {
+            answer_and_expect_end(run, dialog, IDOK, 0);
+            expect_installed(addins);
+            continue;
+        }
         press_button(dialog, IDOK);
         ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
-        HWND message = row.refused
-                           ? expect_message(run,
-                                            "The path of EXCEL.EXE is too long for the Setup program. "
-                                            "The Add-In installation cannot continue. Shutting down.",
-                                            OkOnly, true)
-                           : expect_message(run, VersionQuestionText, YesNoCancel, false);
+        HWND message = expect_message(run,
+                                      "The path of EXCEL.EXE is too long for the Setup program. "
+                                      "The Add-In installation cannot continue. Shutting down.",
+                                      OkOnly, true);
         ASSERT_TRUE(message != NULL);
-        answer_and_expect_end(run, message, row.refused ? IDOK : IDCANCEL, row.refused ? 1 : 2);
+        answer_and_expect_end(run, message, IDOK, 1);
         expect_nothing_copied(addins);
     }
 }
@@ -474,13 +513,6 @@ TEST_F(Installer, VersionQuestionAnswers)
         else
             expect_nothing_copied(addins);
     }
-}
-
-// ANSI file functions stop at 260 bytes; the wide ones with "\\?\" do not.
-bool create_long_folder(const std::string &path)
-{
-    std::wstring wide = L"\\\\?\\" + std::wstring(path.begin(), path.end());
-    return CreateDirectoryW(wide.c_str(), NULL) != 0;
 }
 
 TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
@@ -545,12 +577,12 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
         {"second file missing from the shipment",
          [&] {
              use_excel97();
-             EXPECT_TRUE(DeleteFileA((shipment + AddinWorkbook).c_str()));
+             EXPECT_TRUE(DeleteFileA((shipment + AddinWorkbookFile).c_str()));
              return "CopyFile failed for " + addins + "kavorlib.xla with error code=2";
          },
          [&] {
-             EXPECT_EQ(std::string("new ") + AddinLibrary, read_file(addins + AddinLibrary));
-             EXPECT_FALSE(file_exists(addins + AddinHelp));
+             EXPECT_EQ(std::string("new ") + LibraryFile, read_file(addins + LibraryFile));
+             EXPECT_FALSE(file_exists(addins + HelpFile));
          }},
     };
     for (const Row &row : rows) {

@@ -59,7 +59,7 @@ std::string shipped(const char *name)
     return std::string(folder != NULL ? folder : ".") + "\\" + name;
 }
 
-const char *const Programs[] = {"addin-install.exe", "addin-uninstall.exe"};
+const char *const Programs[] = {InstallerProgram, UninstallerProgram};
 
 TEST(ShippedBuild, ManifestsRunAsInvokerWithCommonControls6)
 {
@@ -109,7 +109,7 @@ TEST(ShippedBuild, VersionResourcesCarryTheProjectVersion)
         EXPECT_STREQ(KAVOR_EXPECTED_VERSION, fixed);
         EXPECT_EQ(KAVOR_EXPECTED_VERSION, version_string(block, "FileVersion"));
         EXPECT_EQ(KAVOR_EXPECTED_VERSION, version_string(block, "ProductVersion"));
-        EXPECT_EQ("Kavor Interface Add-In Setup", version_string(block, "ProductName"));
+        EXPECT_EQ(Caption, version_string(block, "ProductName"));
         EXPECT_EQ(program, version_string(block, "OriginalFilename"));
         EXPECT_NE("(none)", version_string(block, "FileDescription"));
     }
@@ -117,7 +117,7 @@ TEST(ShippedBuild, VersionResourcesCarryTheProjectVersion)
 
 TEST(ShippedBuild, DialogTemplateMatchesTheDesignedDialog)
 {
-    HMODULE module = LoadLibraryExA(shipped("addin-install.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module = LoadLibraryExA(shipped(InstallerProgram).c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(module != NULL) << GetLastError();
     HRSRC resource = FindResourceExA(module, (LPCSTR)RT_DIALOG, "EXCELNOTFOUND",
                                      MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));

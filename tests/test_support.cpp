@@ -107,9 +107,9 @@ std::string install_built_excel(const std::string &folder, const std::string &bu
 std::string tiny_program(int bits) { return bits == 64 ? "machines\\program-x86_64.exe" : "machines\\program-i686.exe"; }
 std::string tiny_library(int bits) { return bits == 64 ? "machines\\library-x86_64.dll" : "machines\\library-i686.dll"; }
 
-std::string install_cyrillic_excel97(std::string &office)
+std::string install_excel97_in(std::string &office, const std::string &label)
 {
-    office = make_temp_folder("Программы");
+    office = make_temp_folder(label);
     install_stand_in_excel(office, 8);
     return office + "Library\\";
 }

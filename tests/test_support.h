@@ -2,13 +2,25 @@
 // reading and answering their windows by automation.
 #pragma once
 
-#include "../product/product.h"
 #include "stand-in-excel/excel_record.h"
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+// The caption and the names the user and a deploying script meet, written here and not
+// taken from the programs' sources: a slip in those must fail the tests.
+const char Caption[] = "Kavor Interface Add-In Setup";
+const char InstallerProgram[] = "addin-install.exe";
+const char UninstallerProgram[] = "addin-uninstall.exe";
+const char LibraryFile[] = "kavorlib.dll";
+const char AddinWorkbookFile[] = "kavorlib.xla";
+const char HelpFile[] = "kavor.hlp";
+const char SetupWorkbookFile[] = "addinsetup.xls";
+const char RemovalWorkbookFile[] = "DEL_ADDIN.XLS";
+// The add-in's three files, which the installer copies and the uninstaller deletes.
+const char *const AddinFiles[] = {LibraryFile, AddinWorkbookFile, HelpFile};
 
 // The folder of the test binary, where the build puts the programs and stand-in Excels.
 std::string build_folder();
@@ -42,9 +54,9 @@ std::string tiny_program(int bits);
 std::string tiny_library(int bits);
 const int NativeBits = sizeof(void *) * 8;
 std::string application_data_folder();
-// Makes office a new folder named in Cyrillic with a stand-in Excel 97 in it, and no
-// "AddIn Path": gives the add-in folder, Library beside Excel.
-std::string install_cyrillic_excel97(std::string &office);
+// Makes office a new folder whose name ends with label, with a stand-in Excel 97 in it and
+// no "AddIn Path": gives the add-in folder, Library beside Excel.
+std::string install_excel97_in(std::string &office, const std::string &label);
 
 void write_file(const std::string &path, const std::string &content, DWORD attributes = 0);
 bool file_exists(const std::string &path);

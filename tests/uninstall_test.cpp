@@ -9,6 +9,7 @@
 namespace {
 
 const DWORD Deadline = 30000;
+const char Excel8[] = "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel";
 
 const char ManualRemovalText[] =
     "The uninstallation script had trouble finding the Add-Ins folder for Microsoft Excel. "
@@ -26,8 +27,8 @@ protected:
         reset_excel_registry();
         shipment = make_temp_folder("shipment 設定 Łukasz");
         office = make_temp_folder("office");
-        ASSERT_TRUE(copy_from_build("addin-uninstall.exe", shipment + "addin-uninstall.exe"));
-        write_file(shipment + RemovalWorkbook, "removal workbook");
+        ASSERT_TRUE(copy_from_build(UninstallerProgram, shipment + UninstallerProgram));
+        write_file(shipment + RemovalWorkbookFile, "removal workbook");
     }
     void TearDown() override { reset_excel_registry(); }
 
@@ -42,27 +43,30 @@ protected:
         return folder;
     }
 
-    void lay_addin_files(const std::string &folder)
+    // Makes the folder if need be; gives it back.
+    std::string lay_addin_files(const std::string &folder)
     {
-        write_file(folder + AddinLibrary, "library", FILE_ATTRIBUTE_READONLY);
-        write_file(folder + AddinWorkbook, "add-in", FILE_ATTRIBUTE_HIDDEN);
-        write_file(folder + AddinHelp, "help", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+        CreateDirectoryA(folder.c_str(), NULL);
+        write_file(folder + LibraryFile, "library", FILE_ATTRIBUTE_READONLY);
+        write_file(folder + AddinWorkbookFile, "add-in", FILE_ATTRIBUTE_HIDDEN);
+        write_file(folder + HelpFile, "help", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
         write_file(folder + "other.xla", "someone else's add-in");
+        return folder;
     }
 
     void expect_addin_files(const std::string &folder, bool present)
     {
-        for (const char *name : InstallerFileSet)
+        for (const char *name : AddinFiles)
             EXPECT_EQ(present, file_exists(folder + name)) << folder + name;
         EXPECT_EQ("someone else's add-in", read_file(folder + "other.xla"));
     }
 
     void expect_removal_workbook_opened()
     {
-        EXPECT_EQ(shipment + RemovalWorkbook + "\tshow 1\n", wait_for_opened(office, 1, Deadline));
+        EXPECT_EQ(shipment + RemovalWorkbookFile + "\tshow 1\n", wait_for_opened(office, 1, Deadline));
     }
 
-    std::string program() const { return shipment + "addin-uninstall.exe"; }
+    std::string program() const { return shipment + UninstallerProgram; }
 };
 
 TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
@@ -83,11 +87,16 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
              return lay_application_data_addins(folder);
          }},
         {"Excel 97 in a Cyrillic folder: Library beside it",
+         [&] { return lay_addin_files(install_excel97_in(office, "Программы")); }},
+        // Lower-cased, these letters change their length in bytes, and "İ" becomes "i".
+        {"Excel 97 in a folder of letters whose lower case differs in length: Library beside it",
+         [&] { return lay_addin_files(install_excel97_in(office, "Ⱦ ẞ İ")); }},
+        // An empty first entry would name the root of the current drive.
+        {"Excel 97 with an empty AddIn Path: Library beside it",
          [&] {
-             std::string folder = install_cyrillic_excel97(office);
-             CreateDirectoryA(folder.c_str(), NULL);
-             lay_addin_files(folder);
-             return folder;
+             std::string library = install_excel97_in(office, "office97");
+             write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", "");
+             return lay_addin_files(library);
          }},
     };
     for (const Row &row : rows) {
@@ -112,8 +121,8 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
 {
     install_stand_in_excel(office, 8);
     std::string folder = make_temp_folder("addin-path");
-    write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel",
-                     "AddIn Path", folder.substr(0, folder.size() - 1) + ";C:\\Elsewhere");
+    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path",
+                     folder.substr(0, folder.size() - 1) + ";C:\\Elsewhere");
     lay_addin_files(folder);
 
     Launched first;
@@ -130,7 +139,7 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
 
     // Excel still holds the add-in workbook open, sharing it with no one.
     lay_addin_files(folder);
-    HANDLE held = CreateFileA((folder + AddinWorkbook).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+    HANDLE held = CreateFileA((folder + AddinWorkbookFile).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
                               0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     Launched third;
@@ -138,14 +147,13 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
     EXPECT_TRUE(runs_silently(third, Deadline));
     EXPECT_EQ(1u, exit_status(third));
     CloseHandle(held);
-    EXPECT_TRUE(file_exists(folder + AddinWorkbook));
-    EXPECT_FALSE(file_exists(folder + AddinLibrary));
-    EXPECT_FALSE(file_exists(folder + AddinHelp));
+    EXPECT_TRUE(file_exists(folder + AddinWorkbookFile));
+    EXPECT_FALSE(file_exists(folder + LibraryFile));
+    EXPECT_FALSE(file_exists(folder + HelpFile));
 
     // A folder Windows cannot even look into ("|" is no character of a file name): whether
     // the files are there is unknown, so they do not count as gone.
-    write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel",
-                     "AddIn Path", folder + "no|such");
+    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", folder + "no|such");
     Launched fourth;
     ASSERT_TRUE(launch(program(), fourth));
     EXPECT_TRUE(runs_silently(fourth, Deadline));
@@ -167,9 +175,7 @@ TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
         // 250 bytes of folder leave no room for "kavorlib.dll" in a 260-byte path.
         {"add-in folder too long to hold a file name", 8,
          [] {
-             write_reg_string(HKEY_CURRENT_USER,
-                              "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel",
-                              "AddIn Path", "C:\\" + std::string(247, 'p'));
+             write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", "C:\\" + std::string(247, 'p'));
          },
          IDYES},
         {"no application-data folder", 16, break_application_data_folder, IDNO},
@@ -188,7 +194,7 @@ TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
         HWND window = wait_for_window(run, Deadline);
         ASSERT_TRUE(window != NULL) << "no message box";
         SeenWindow seen = read_window(window);
-        EXPECT_EQ(SetupCaption, seen.caption);
+        EXPECT_EQ(Caption, seen.caption);
         EXPECT_EQ(ManualRemovalText, seen.text);
         EXPECT_EQ((std::vector<int>{IDYES, IDNO, IDCANCEL}), seen.buttons);
         EXPECT_FALSE(seen.has_icon);

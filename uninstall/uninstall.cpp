@@ -6,6 +6,7 @@
 static int show_manual_removal_message()
 {
     char text[MessageCapacity];
+    // Names two of the three files, as the message always has: kept as it is.
     format_text(text, sizeof text,
                 "The uninstallation script had trouble finding the Add-Ins folder for Microsoft "
                 "Excel. The %s Add-In for Excel will not be uninstalled automatically. To delete "
