@@ -149,8 +149,8 @@ protected:
     // Opened in a window the user sees: SW_SHOWNORMAL, passed on by the shell.
     void expect_setup_workbook_opened()
     {
-        // Twice the deadline: once in a while, under load, Wine's shell was seen to take
-        // over 30 s between its failed DDE conversation and starting Excel.
+        // Twice the deadline: once, on a machine busy with two emulated PCs, the record
+        // came later than 30 s.
         EXPECT_EQ(shipment + SetupWorkbookFile + "\tshow 1\n", wait_for_opened(office, 1, 2 * Deadline));
     }
 };
