@@ -54,9 +54,13 @@ run_quietly "$shipment\\$uninstaller" || true
 show_folder
 show_opened 2
 
-# $1: pattern of a window title. Waits up to 60 s for such a window and prints its id.
+# How long a window may take to appear: each scene starts a new Wine session, which under
+# emulation on a busy machine was seen to take over a minute.
+window_deadline=300
+
+# $1: pattern of a window title. Waits for such a window and prints its id.
 wait_for_window() {
-    local window="" deadline=$((SECONDS + 60))
+    local window="" deadline=$((SECONDS + window_deadline))
     until [ -n "$window" ] || [ $SECONDS -ge $deadline ]; do
         window="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)" || sleep 0.1
     done
@@ -67,7 +71,7 @@ wait_for_window() {
 # $1: pattern of the window title, $2: picture. Waits for the window, photographs it once
 # two pictures in a row agree (Wine has finished painting), ends the scene.
 capture() {
-    local window picture="$pictures/$2" deadline=$((SECONDS + 60))
+    local window picture="$pictures/$2" deadline=$((SECONDS + window_deadline))
     window="$(wait_for_window "$1")"
     import -window "$window" "$picture"
     until import -window "$window" "png:$picture.next" && cmp -s "$picture" "$picture.next" ||
