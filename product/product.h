@@ -3,8 +3,11 @@
 // (product/facts.sh) read its quoted values by name.
 #pragma once
 
+// The add-in's name as Excel lists it (Tools > Add-Ins), which the user ticks.
+#define ADDIN_DISPLAY_NAME "Kavor Interface"
 // Caption of every message box of both programs, and the product's name wherever one is
-// shown: the version resource, the manifest, the signature.
+// shown: the version resource, the manifest, the signature. Written whole, not built on
+// ADDIN_DISPLAY_NAME: the build and the tools read each value here as one quoted text.
 #define SETUP_CAPTION "Kavor Interface Add-In Setup"
 
 // The two programs, under the names they ship with.
