@@ -10,6 +10,13 @@ char ExcelPath[PathCapacity];
 
 const DWORD PartCapacity = 256;
 
+// Bytes of the character at c: two for a double-byte character of the system code page,
+// whose second byte may have the value of a backslash or a capital and is neither.
+static size_t character_length(const char *c)
+{
+    return IsDBCSLeadByte((BYTE)c[0]) && c[1] != '\0' ? 2 : 1;
+}
+
 // Drive ("C:" or empty, 3 bytes) and directory (up to and including the last separator,
 // PartCapacity bytes) of a path; a double-byte character's second byte is never a
 // separator. False when the directory would not fit.
@@ -25,12 +32,9 @@ static bool split_path(const char *path, char *drive, char *directory)
     }
 
     size_t end = start; // one past the last separator
-    for (size_t i = start; path[i] != '\0'; i++) {
-        if (IsDBCSLeadByte((BYTE)path[i]) && path[i + 1] != '\0') {
-            i++;
-        } else if (path[i] == '\\' || path[i] == '/') {
+    for (size_t i = start; path[i] != '\0'; i += character_length(path + i)) {
+        if (path[i] == '\\' || path[i] == '/')
             end = i + 1;
-        }
     }
 
     size_t length = end - start;
@@ -102,12 +106,9 @@ void clean_excel_command()
 
     // Only A to Z, in place: under the UTF-8 code page some letters' lower case has another
     // length in bytes, and a lower-cased letter may name another folder (U+0130 becomes "i").
-    // A double-byte character's second byte may have the value of a capital; it stays.
-    for (char *c = ExcelPath; *c != '\0'; c++) {
-        if (IsDBCSLeadByte((BYTE)*c) && c[1] != '\0')
-            c++;
-        else if (*c >= 'A' && *c <= 'Z')
-            *c = (char)(*c - 'A' + 'a');
+    for (size_t i = 0; ExcelPath[i] != '\0'; i += character_length(ExcelPath + i)) {
+        if (ExcelPath[i] >= 'A' && ExcelPath[i] <= 'Z')
+            ExcelPath[i] = (char)(ExcelPath[i] - 'A' + 'a');
     }
 
     // Whatever follows the executable's name is a switch.
