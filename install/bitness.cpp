@@ -1,8 +1,6 @@
 // Which kind of Excel, 32-bit or 64-bit, a program or the add-in's library is built for.
 #include "bitness.h"
 
-#include <windows.h>
-
 int program_bits(const char *path)
 {
     DWORD type = 0;
@@ -16,38 +14,51 @@ int program_bits(const char *path)
 }
 
 // Exactly size bytes from offset; false when the file is shorter.
-static bool read_at(HANDLE file, LONG offset, void *buffer, DWORD size)
+static bool read_at(HANDLE file, DWORD offset, void *buffer, DWORD size)
 {
     DWORD got = 0;
-    return offset >= 0 && SetFilePointer(file, offset, NULL, FILE_BEGIN) == (DWORD)offset &&
+    return SetFilePointer(file, (LONG)offset, NULL, FILE_BEGIN) == offset &&
            ReadFile(file, buffer, size, &got, NULL) && got == size;
 }
 
-int library_bits(const char *path)
+LibraryHeaders read_library_headers(const char *path)
 {
+    LibraryHeaders headers = {IMAGE_FILE_MACHINE_UNKNOWN, false};
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
-        return UnknownBits;
-    int bits = UnknownBits;
+        return headers;
     IMAGE_DOS_HEADER dos;
     // The start of IMAGE_NT_HEADERS, the same for PE32 and PE32+.
     struct {
         DWORD Signature;
         IMAGE_FILE_HEADER FileHeader;
     } nt;
-    if (read_at(file, 0, &dos, sizeof dos) && dos.e_magic == IMAGE_DOS_SIGNATURE &&
-        read_at(file, dos.e_lfanew, &nt, sizeof nt) && nt.Signature == IMAGE_NT_SIGNATURE) {
-        switch (nt.FileHeader.Machine) {
-        case IMAGE_FILE_MACHINE_I386:
-            bits = 32;
-            break;
-        case IMAGE_FILE_MACHINE_AMD64:
-        case IMAGE_FILE_MACHINE_ARM64:
-            bits = 64;
-            break;
+    if (read_at(file, 0, &dos, sizeof dos) && dos.e_magic == IMAGE_DOS_SIGNATURE && dos.e_lfanew > 0 &&
+        read_at(file, (DWORD)dos.e_lfanew, &nt, sizeof nt) && nt.Signature == IMAGE_NT_SIGNATURE) {
+        headers.machine = nt.FileHeader.Machine;
+        // A download cut off on the way ends before the data of its last sections.
+        DWORD size = GetFileSize(file, NULL);
+        DWORD at = (DWORD)dos.e_lfanew + sizeof nt + nt.FileHeader.SizeOfOptionalHeader;
+        bool whole = (nt.FileHeader.Characteristics & IMAGE_FILE_DLL) != 0 &&
+                     nt.FileHeader.NumberOfSections > 0 && size != INVALID_FILE_SIZE;
+        for (WORD i = 0; whole && i < nt.FileHeader.NumberOfSections; i++) {
+            IMAGE_SECTION_HEADER section;
+            whole = read_at(file, at + i * sizeof section, &section, sizeof section) &&
+                    section.PointerToRawData <= size && section.SizeOfRawData <= size - section.PointerToRawData;
         }
+        headers.whole_dll = whole;
     }
     CloseHandle(file);
-    return bits;
+    return headers;
+}
+
+int library_bits(WORD machine)
+{
+    switch (machine) {
+    case IMAGE_FILE_MACHINE_UNKNOWN: return UnknownBits;
+    case IMAGE_FILE_MACHINE_I386: return 32;
+    case IMAGE_FILE_MACHINE_AMD64: return 64;
+    default: return NoExcelBits;
+    }
 }

@@ -23,6 +23,24 @@ static const char LibraryMismatchFormat[] =
     "library in this package is %d-bit, and %d-bit Excel cannot load a %d-bit library. The "
     "Add-In installation cannot continue: please get this Add-In for %d-bit Excel from whoever "
     "supplied it. Shutting down.";
+static const char ForeignLibraryFormat[] =
+    "The Setup program has detected that Microsoft Excel (%s) is %d-bit, but the Add-In's "
+    "library in this package is built for another kind of processor (such as ARM64), which no "
+    "Excel that this Setup program serves can load. The Add-In installation cannot continue: "
+    "please get this Add-In for %d-bit Excel from whoever supplied it. Shutting down.";
+static const char MissingFileFormat[] =
+    "The file %s is missing from the Setup program's folder. The Add-In installation cannot "
+    "continue. Extract the whole zip file of this package first (right-click it, then click "
+    "\"Extract All\"), and run Setup from the extracted folder: Setup cannot be run from "
+    "inside the zip file. Shutting down.";
+static const char DamagedLibraryFormat[] =
+    "The file %s in the Setup program's folder is not a whole library for 64-bit Excel: it is "
+    "damaged, incomplete or built for another kind of processor. The Add-In installation cannot "
+    "continue: please get this Add-In package again from whoever supplied it. Shutting down.";
+static const char MarkedFileFormat[] =
+    "Windows has marked the file %s as downloaded from the Internet, and Excel blocks the "
+    "macros of such files. The Add-In installation cannot continue. " UNBLOCK_STEPS " and run "
+    "Setup from the new folder. Shutting down.";
 static const char NoExcelText[] =
     " This system does not seem to have Microsoft Excel (required for the Excel Add-In) "
     "installed. Shutting down.";
@@ -80,20 +98,54 @@ static int show_library_mismatch(int excel_bits, int library_bits)
 {
     // Room for the path and every number, so nothing is cut.
     char text[sizeof LibraryMismatchFormat + PathCapacity + 5 * 8];
-    format_text(text, sizeof text, LibraryMismatchFormat, ExcelPath, excel_bits, library_bits,
-                excel_bits, library_bits, excel_bits);
+    if (library_bits == NoExcelBits)
+        format_text(text, sizeof text, ForeignLibraryFormat, ExcelPath, excel_bits, excel_bits);
+    else
+        format_text(text, sizeof text, LibraryMismatchFormat, ExcelPath, excel_bits, library_bits,
+                    excel_bits, library_bits, excel_bits);
     return show_stop(text);
 }
 
-// The add-in's library for this Excel: the 64-bit build for a 64-bit Excel when the
-// package has one, else the only one.
-static const char *choose_library(const char *SourceFolder, int excel_bits)
+// Every file the installer will copy or open must be there, whole, and free of a mark that
+// makes Excel block macros, before anything is asked, made, deleted or copied: a package
+// run from inside its zip, damaged, or downloaded and still marked would otherwise leave a
+// working add-in broken, or installed and never set up. ExitDone when it may go on, with
+// whether it holds the library for 64-bit Excel.
+static int check_package(const char *SourceFolder, bool *has_library64)
 {
+    const char *const files[] = {AddinLibrary, AddinLibrary64, AddinWorkbook, AddinHelp, SetupWorkbook};
     char path[PathCapacity];
-    if (excel_bits == 64 && join_path(path, SourceFolder, AddinLibrary64) &&
-        GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
-        return AddinLibrary64;
-    return AddinLibrary;
+    *has_library64 = false;
+    for (const char *name : files) {
+        // A path that does not fit is never taken for an absent file.
+        if (!join_path(path, SourceFolder, name))
+            return show_path_too_long(name);
+        DWORD attributes = GetFileAttributesA(path);
+        if (name == AddinLibrary64) {
+            // Optional, but anything by its name must be a whole DLL for x86-64.
+            if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+                continue;
+            LibraryHeaders headers = read_library_headers(path);
+            if (headers.machine != IMAGE_FILE_MACHINE_AMD64 || !headers.whole_dll)
+                return show_formatted_stop(DamagedLibraryFormat, name);
+            *has_library64 = true;
+        } else if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            return show_formatted_stop(MissingFileFormat, name);
+        }
+    }
+    // Never unmarked here: a program that clears the marks of whatever lies beside it
+    // would run the macros of any workbook planted there.
+    for (const char *name : files) {
+        if (name == AddinLibrary64 && !*has_library64)
+            continue;
+        join_path(path, SourceFolder, name); // fits: joined above
+        DownloadMark mark = download_mark(path);
+        if (mark == MarkPathTooLong)
+            return show_path_too_long(name);
+        if (mark == MarkedBlocked)
+            return show_formatted_stop(MarkedFileFormat, name);
+    }
+    return ExitDone;
 }
 
 // lparam: the console's own title, or an empty text.
@@ -151,6 +203,13 @@ int main()
     if (source_folder(SourceFolder) != Found)
         return show_path_too_long("the Setup program's folder");
 
+    // Before the running-Excel question: closing Excel is no use for a package that
+    // cannot work.
+    bool has_library64 = false;
+    int package = check_package(SourceFolder, &has_library64);
+    if (package != ExitDone)
+        return package;
+
     int guard = running_excel_guard();
     if (guard != ExitDone)
         return guard;
@@ -171,12 +230,15 @@ int main()
     }
     clean_excel_command();
 
-    // Before anything is asked, made or copied: Excel loads only a library of its own
-    // kind. Where either kind cannot be told, the copy goes ahead as it always did.
+    // As soon as Excel is known, before the version question, the folder or any copy:
+    // Excel loads only a library of its own kind, which for a 64-bit Excel is the 64-bit
+    // build when the package has one. Where either kind cannot be told, the copy goes ahead
+    // as it always did.
     int excel_bits = program_bits(ExcelPath);
-    const char *library = choose_library(SourceFolder, excel_bits);
+    const char *library = excel_bits == 64 && has_library64 ? AddinLibrary64 : AddinLibrary;
     char library_path[PathCapacity];
-    int bits = join_path(library_path, SourceFolder, library) ? library_bits(library_path) : UnknownBits;
+    join_path(library_path, SourceFolder, library); // fits: the package check joined it
+    int bits = library_bits(read_library_headers(library_path).machine);
     if (excel_bits != UnknownBits && bits != UnknownBits && bits != excel_bits)
         return show_library_mismatch(excel_bits, bits);
 
@@ -206,11 +268,12 @@ int main()
 
     for (const char *name : InstallerFileSet) {
         // The library lands under its one name, which the add-in workbook declares.
-        const char *source_name = name == AddinLibrary ? library : name;
         char source[PathCapacity];
         char destination[PathCapacity];
-        if (!join_path(source, SourceFolder, source_name))
-            return show_copy_failure(SourceFolder, source_name, ERROR_FILENAME_EXCED_RANGE);
+        if (name == AddinLibrary)
+            copy_text(source, sizeof source, library_path);
+        else
+            join_path(source, SourceFolder, name); // fits: the package check joined it
         if (!join_path(destination, AddinFolder, name))
             return show_copy_failure(AddinFolder, name, ERROR_FILENAME_EXCED_RANGE);
         // A read-only earlier copy would refuse to be overwritten. A copy that cannot be
@@ -221,8 +284,7 @@ int main()
     }
 
     char workbook[PathCapacity];
-    if (!join_path(workbook, SourceFolder, SetupWorkbook))
-        return show_path_too_long("the setup workbook addinsetup.xls");
+    join_path(workbook, SourceFolder, SetupWorkbook); // fits: the package check joined it
     open_document(workbook);
     return ExitDone;
 }

@@ -119,6 +119,19 @@ bool delete_file(const char *path)
     return file_absent(path);
 }
 
+DownloadMark download_mark(const char *path)
+{
+    const UINT InternetZone = 3;
+    const UINT RestrictedSitesZone = 4;
+    char stream[PathCapacity];
+    if (!copy_text(stream, PathCapacity, path) || !append_text(stream, PathCapacity, ":Zone.Identifier"))
+        return MarkPathTooLong;
+    // INI text: a [ZoneTransfer] section whose ZoneId may follow other lines (HostUrl,
+    // ReferrerUrl, LastWriterPackageFamilyName). No stream, or none with a ZoneId: 0.
+    UINT zone = GetPrivateProfileIntA("ZoneTransfer", "ZoneId", 0, stream);
+    return zone == InternetZone || zone == RestrictedSitesZone ? MarkedBlocked : Unmarked;
+}
+
 void open_document(const char *path)
 {
     // The shell activates verb handlers and shell extensions through COM, so COM comes

@@ -38,6 +38,13 @@ void restrict_dll_search();
 // read for any other reason counts as still there.
 bool delete_file(const char *path);
 
+// Whether Windows marked a file as downloaded from where Excel blocks macros: the Internet
+// (zone 3) or Restricted sites (4), by the zone its Zone.Identifier stream records (the
+// "mark of the web"). The stream's name is the file's path and 16 characters more; when
+// that does not fit a path buffer the mark cannot be read, which never counts as no mark.
+enum DownloadMark { Unmarked, MarkedBlocked, MarkPathTooLong };
+DownloadMark download_mark(const char *path);
+
 // Hands a document to the shell ("open", SW_SHOWNORMAL) and waits only until the shell has
 // passed it on, not for Excel. OLE32 and SHELL32 are loaded only once the DLL search is
 // restricted: their own imports would otherwise be looked for beside the program too. The

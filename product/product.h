@@ -26,6 +26,12 @@
 #define ADDIN_LIBRARY_64 "kavorlib64.dll" // optional: the add-in's library for 64-bit Excel
 
 #ifndef RC_INVOKED
+// How to take the mark of the web off a downloaded package, in every message that asks for
+// it; each message ends the sentence with the program to run again.
+#define UNBLOCK_STEPS                                                                             \
+    "To unblock the package, right-click the downloaded zip file, click Properties, tick "      \
+    "\"Unblock\" and click OK; then extract the zip file again"
+
 inline constexpr char SetupCaption[] = SETUP_CAPTION;
 inline constexpr char AddinLibrary[] = ADDIN_LIBRARY;
 inline constexpr char AddinLibrary64[] = ADDIN_LIBRARY_64;

@@ -3,6 +3,7 @@
 #include "test_support.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -134,6 +135,21 @@ void write_file(const std::string &path, const std::string &content, DWORD attri
     }
 }
 
+void mark_downloaded(const std::string &path, const std::string &text)
+{
+    std::string stream = path + ":Zone.Identifier";
+    DeleteFileA(stream.c_str());
+    if (!text.empty())
+        write_file(stream, text);
+}
+
+std::string with_machine(std::string image, WORD machine)
+{
+    DWORD header = *(const DWORD *)&image[0x3C]; // e_lfanew; the machine follows "PE\0\0"
+    memcpy(&image[header + 4], &machine, sizeof machine);
+    return image;
+}
+
 bool file_exists(const std::string &path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -156,8 +172,11 @@ bool launch(const std::string &exe, Launched &process, const std::string &argume
     startup.cb = sizeof startup;
     std::string command = "\"" + exe + "\" " + arguments;
     std::string folder = exe.substr(0, exe.rfind('\\') + 1);
-    return CreateProcessA(exe.c_str(), &command[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(),
-                          &startup, &process.info) != 0;
+    if (CreateProcessA(exe.c_str(), &command[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup,
+                       &process.info))
+        return true;
+    ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
+    return false;
 }
 
 void open_console_window(const std::string &title)
@@ -301,6 +320,25 @@ void press_button(HWND window, int id)
 bool wait_for_exit(const Launched &process, DWORD timeout_ms)
 {
     return WaitForSingleObject(process.info.hProcess, timeout_ms) == WAIT_OBJECT_0;
+}
+
+std::string opened_after(const Launched &process, const std::string &excel_folder)
+{
+    EXPECT_TRUE(wait_for_exit(process, 60000)) << "the program is still running";
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        HANDLE child = entry.th32ParentProcessID == process.info.dwProcessId
+                           ? OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID)
+                           : NULL;
+        if (child != NULL) {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child, 60000)) << entry.szExeFile << " still runs";
+            CloseHandle(child);
+        }
+    }
+    CloseHandle(snapshot);
+    return read_file(opened_record_path(excel_folder));
 }
 
 bool runs_silently(const Launched &process, DWORD timeout_ms)

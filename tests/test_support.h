@@ -59,6 +59,11 @@ std::string application_data_folder();
 std::string install_excel97_in(std::string &office, const std::string &label);
 
 void write_file(const std::string &path, const std::string &content, DWORD attributes = 0);
+// Marks a file as downloaded: its Zone.Identifier stream, written by the name Windows gives
+// it (under Wine, a file of that name beside it), holds text. Empty text takes the mark away.
+void mark_downloaded(const std::string &path, const std::string &text);
+// A PE image with another machine in its file header, e.g. IMAGE_FILE_MACHINE_ARM64.
+std::string with_machine(std::string image, WORD machine);
 bool file_exists(const std::string &path);
 
 // One message box or dialog as a person sees it.
@@ -95,5 +100,9 @@ void press_button(HWND window, int id);
 DWORD exit_status(const Launched &process);
 // Waits for the process to end; false at the deadline.
 bool wait_for_exit(const Launched &process, DWORD timeout_ms);
+// Once the process has ended: waits until every program it started has ended too (the shell
+// starts Excel from the process that asks it to open a workbook), then gives what the
+// stand-in Excel in excel_folder recorded, all of it.
+std::string opened_after(const Launched &process, const std::string &excel_folder);
 // Runs the process to its end, failing the test if it shows any window on the way.
 bool runs_silently(const Launched &process, DWORD timeout_ms);

@@ -11,6 +11,12 @@ namespace {
 const DWORD Deadline = 30000;
 const char Excel8[] = "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel";
 
+const char MarkedWorkbookText[] =
+    "Windows has marked the file DEL_ADDIN.XLS as downloaded from the Internet, and Excel blocks the macros "
+    "of such files: the Add-In would stay registered in Excel after its files are deleted. The Add-In "
+    "uninstallation cannot continue. To unblock the package, right-click the downloaded zip file, click "
+    "Properties, tick \"Unblock\" and click OK; then extract the zip file again and run addin-uninstall.exe "
+    "from the new folder. Shutting down.";
 const char ManualRemovalText[] =
     "The uninstallation script had trouble finding the Add-Ins folder for Microsoft Excel. "
     "The Kavor Add-In for Excel will not be uninstalled automatically. To delete the Add-In, "
@@ -61,9 +67,10 @@ protected:
         EXPECT_EQ("someone else's add-in", read_file(folder + "other.xla"));
     }
 
-    void expect_removal_workbook_opened()
+    // Opened once, in a window the user sees.
+    void expect_removal_workbook_opened(const Launched &run)
     {
-        EXPECT_EQ(shipment + RemovalWorkbookFile + "\tshow 1\n", wait_for_opened(office, 1, Deadline));
+        EXPECT_EQ(shipment + RemovalWorkbookFile + "\tshow 1\n", opened_after(run, office));
     }
 
     std::string program() const { return shipment + UninstallerProgram; }
@@ -98,6 +105,15 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
              write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", "");
              return lay_addin_files(library);
          }},
+        // Last: the marks stay. Only the removal workbook's own mark matters.
+        {"the add-in's files beside it marked as downloaded, the workbook from a trusted site",
+         [&] {
+             for (const char *name : AddinFiles)
+                 mark_downloaded(lay_addin_files(shipment) + name, "[ZoneTransfer]\r\nZoneId=3\r\n");
+             mark_downloaded(shipment + RemovalWorkbookFile, "[ZoneTransfer]\r\nZoneId=2\r\n");
+             install_stand_in_excel(office, 16);
+             return lay_application_data_addins();
+         }},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -112,7 +128,7 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
 
         expect_addin_files(folder, false);
         EXPECT_TRUE(file_exists(folder)) << "the add-in folder itself stays";
-        expect_removal_workbook_opened();
+        expect_removal_workbook_opened(run);
     }
 }
 
@@ -160,13 +176,13 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
     EXPECT_EQ(1u, exit_status(fourth));
 }
 
-TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
+TEST_F(Uninstaller, EveryStopShowsItsMessage)
 {
     struct Row {
         const char *label;
         int excel; // stand-in Excel version resource, 0 none, -1 not installed
-        void (*arrange)();
-        int answer;
+        std::function<void()> arrange;
+        int answer; // IDOK: the removal workbook's own stop, else the manual-removal message
     } rows[] = {
         {"no .xls association", -1, [] {}, IDYES},
         {"empty .xls association", -1,
@@ -179,6 +195,9 @@ TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
          },
          IDYES},
         {"no application-data folder", 16, break_application_data_folder, IDNO},
+        // Before the hand-off: nothing is opened, nothing deleted.
+        {"the removal workbook marked as downloaded from the Internet", 16,
+         [&] { mark_downloaded(shipment + RemovalWorkbookFile, "[ZoneTransfer]\r\nZoneId=3\r\n"); }, IDOK},
     };
     std::string folder = lay_application_data_addins();
     for (const Row &row : rows) {
@@ -194,18 +213,21 @@ TEST_F(Uninstaller, EveryStopShowsTheManualRemovalMessage)
         HWND window = wait_for_window(run, Deadline);
         ASSERT_TRUE(window != NULL) << "no message box";
         SeenWindow seen = read_window(window);
+        bool marked = row.answer == IDOK;
         EXPECT_EQ(Caption, seen.caption);
-        EXPECT_EQ(ManualRemovalText, seen.text);
-        EXPECT_EQ((std::vector<int>{IDYES, IDNO, IDCANCEL}), seen.buttons);
-        EXPECT_FALSE(seen.has_icon);
+        EXPECT_EQ(marked ? MarkedWorkbookText : ManualRemovalText, seen.text);
+        EXPECT_EQ((marked ? std::vector<int>{IDOK} : std::vector<int>{IDYES, IDNO, IDCANCEL}), seen.buttons);
+        EXPECT_EQ(marked, seen.has_icon);
         press_button(window, row.answer);
         ASSERT_TRUE(wait_for_exit(run, Deadline)) << "still running after the answer";
         EXPECT_EQ(1u, exit_status(run));
 
         expect_addin_files(folder, true);
         // Without an association the shell has nothing to open the workbook with.
-        if (row.excel >= 0)
-            expect_removal_workbook_opened();
+        if (row.excel >= 0 && !marked)
+            expect_removal_workbook_opened(run);
+        else
+            EXPECT_EQ("", opened_after(run, office));
     }
 }
 

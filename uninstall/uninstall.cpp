@@ -3,6 +3,12 @@
 #include "../discovery/discovery.h"
 #include "../product/product.h"
 
+static int show_stop(const char *text)
+{
+    MessageBoxA(NULL, text, SetupCaption, MB_OK | MB_ICONEXCLAMATION);
+    return ExitStopped;
+}
+
 static int show_manual_removal_message()
 {
     char text[MessageCapacity];
@@ -18,6 +24,29 @@ static int show_manual_removal_message()
     return ExitStopped;
 }
 
+// A missing removal workbook is no stop. A marked one is: Excel would block its macros,
+// and the add-in would stay registered in Excel after its files are gone, to be missed at
+// every start of Excel. It is never unmarked here (see the installer's package check).
+static int check_removal_workbook(const char *workbook)
+{
+    if (GetFileAttributesA(workbook) == INVALID_FILE_ATTRIBUTES)
+        return ExitDone;
+    switch (download_mark(workbook)) {
+    case MarkPathTooLong:
+        return show_stop("The path of " REMOVAL_WORKBOOK " is too long for the uninstaller. The Add-In "
+                         "uninstallation cannot continue: move the package to a folder with a shorter "
+                         "path and run " UNINSTALLER_PROGRAM " from there. Shutting down.");
+    case MarkedBlocked:
+        return show_stop("Windows has marked the file " REMOVAL_WORKBOOK " as downloaded from the "
+                         "Internet, and Excel blocks the macros of such files: the Add-In would stay "
+                         "registered in Excel after its files are deleted. The Add-In uninstallation "
+                         "cannot continue. " UNBLOCK_STEPS " and run " UNINSTALLER_PROGRAM " from the "
+                         "new folder. Shutting down.");
+    default:
+        return ExitDone;
+    }
+}
+
 int main()
 {
     restrict_dll_search();
@@ -25,10 +54,14 @@ int main()
     if (source_folder(SourceFolder) != Found)
         return show_manual_removal_message();
 
-    // Excel runs the removal workbook; nothing waits for it, and a missing one is no stop.
+    // Excel runs the removal workbook; nothing waits for it.
     char workbook[PathCapacity];
-    if (join_path(workbook, SourceFolder, RemovalWorkbook))
+    if (join_path(workbook, SourceFolder, RemovalWorkbook)) {
+        int check = check_removal_workbook(workbook);
+        if (check != ExitDone)
+            return check;
         open_document(workbook);
+    }
 
     if (locate_excel() != Found)
         return show_manual_removal_message();
