@@ -171,17 +171,26 @@ or else the Library folder beside EXCEL.EXE.
 Downloaded zips and the workbooks' macros
 
 A zip downloaded with a browser carries the mark of the web, and Explorer passes it on to
-every file extracted from it. Since 2022 Office blocks the macros of marked files, so
-$workbooks would open with their macros blocked. (The add-in
-installed in the AddIns folder is in a trusted location and is not affected.) Therefore
-do one of these:
+every file extracted from it. Since 2022 Excel blocks the macros of marked files outright,
+so $workbooks would open with their macros blocked, and the
+add-in would never be set up, or stay registered after its files are gone. So the
+programs check the marks first: the installer stops on any of its files that is marked
+as coming from the Internet or from Restricted sites, the uninstaller on a marked
+$(product_fact REMOVAL_WORKBOOK), each before it changes anything, with a message that
+tells the user how to unblock the zip (Properties, Unblock) and extract it again. They
+deliberately never strip the mark themselves: a signed program that unmarks whatever
+lies beside it would run the macros of any workbook planted next to it. Therefore:
 
-  - sign the VBA projects of $workbooks;
-  - tell users to unblock the zip (Properties, Unblock) before extracting it;
-  - ship the package where no mark is set.
+  - tell users to unblock the zip (Properties, Unblock) before extracting it, or ship
+    the package where no mark is set;
+  - tell them to extract the whole zip first ("Extract All"): run from inside the zip,
+    the installer finds none of the add-in's files beside it and stops.
 
-The programs deliberately do not strip the mark: a signed program that unmarks whatever
-lies beside it would be a tool for anyone who swaps the workbooks.
+The libraries
+
+Each DLL must be built for the Excel that loads it: i386 for 32-bit Excel, x86-64 for
+64-bit Excel, Excel on Windows on Arm included (it runs as Arm64EC and loads x86-64
+libraries). No Excel loads a DLL built for ARM64: ship the x86-64 build instead.
 TXT
 (cd "$staging" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort \
     | xargs -d '\n' sha256sum > SHA256SUMS)

@@ -22,6 +22,9 @@ pe_header() { /usr/bin/python3 -c 'import struct, sys; sys.stdout.buffer.write(b
     + b"PE\0\0" + struct.pack("<HHIIIHH", 0x14C, 0, 0, 0, 0, 224, 0x102 | int(sys.argv[1], 0))
     + struct.pack("<HBB9I6H4I2H6I", 0x10B, 0, 0, *[0] * 6, 0x10000000, 0x1000, 0x200, 4, 0, 0, 0, 4, 0,
                   0, 0x1000, 0x200, 0, 2, 0, 0x100000, 0x1000, 0x100000, 0x1000, 0, 16) + bytes(128))' "$1"; }
+# A DLL with the machine of its file header set to ARM64.
+arm64() { /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read())
+at = int.from_bytes(d[0x3C:0x40], "little") + 4; d[at:at + 2] = (0xAA64).to_bytes(2, "little"); sys.stdout.buffer.write(d)' "$1"; }
 pe_header 0x2000 > good/kavorlib.dll
 for workbook in kavorlib.xla addinsetup.xls DEL_ADDIN.XLS; do printf '\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1 %s' $workbook > good/$workbook; done
 printf '\x3f\x5f\x03\x00 help' > good/kavor.hlp
@@ -123,5 +126,6 @@ echo notes > notes.txt|no|warning notes.txt is none of the add-in's files
 rm kavor.hlp; mv DEL_ADDIN.XLS del_addin.xls|yes|del_addin.xls should be named DEL_ADDIN.XLS
 cp "$machines/library-i686.dll" kavorlib64.dll|yes|kavorlib64.dll is not a library for 64-bit Excel: it is a DLL for i386
 cp "$machines/library-x86_64.dll" kavorlib.dll; cp kavorlib.dll kavorlib64.dll|yes|kavorlib.dll and kavorlib64.dll are both for 64-bit Excel: 32-bit Excel would have no library it can load
+arm64 "$machines/library-x86_64.dll" > kavorlib64.dll|yes|kavorlib64.dll is a DLL for ARM64, which no Excel loads: ship the x86-64 build, which Excel on Windows on Arm loads too
 ROWS
 exit $((status > 0))

@@ -7,8 +7,9 @@ finished package.
         name says: .dll a Windows DLL, .xla and .xls compound documents (Excel 97-2003
         workbooks), .hlp a Windows help file. Any other file is a warning and is not packed. With
         --library64, DIR may hold that DLL too, the library for 64-bit Excel: it must be
-        one for x86-64 or ARM64, and then the first DLL among the NAMEs must not be one
-        too, or 32-bit Excel would get no library it can load. With --beside, DIR is a
+        one for x86-64, and then the first DLL among the NAMEs must not be one too, or
+        32-bit Excel would get no library it can load. No DLL may be one for ARM64: no
+        Excel loads it. With --beside, DIR is a
         finished package: it holds the FILEs too, and anything else is a problem.
         Prints "ok ...", "warning ..." and "FAIL ..." lines; exits 1 on any FAIL.
     payload.py architecture DLL   which Excel loads the DLL, as a sentence
@@ -27,14 +28,14 @@ SIGNATURES = {
     ".xls": (COMPOUND, "an Excel workbook (compound document)"),
     ".hlp": (bytes.fromhex("3F5F0300"), "a Windows help file"),
 }
-EXCEL = {"i386": "it loads only in 32-bit Excel", "x86-64": "it loads only in 64-bit Excel",
-         "ARM64": "it loads only in 64-bit Excel on ARM"}
-SIXTY_FOUR = ("x86-64", "ARM64")
+# Excel on Windows on Arm runs as Arm64EC and loads x86-64 libraries; none loads ARM64 ones.
+EXCEL = {"i386": "it loads only in 32-bit Excel",
+         "x86-64": "it loads only in 64-bit Excel, Excel on Windows on Arm included"}
 
 
 def architecture(path):
     machine = pe.kind(path)[1]
-    loads = EXCEL.get(machine, "neither 32-bit nor 64-bit Excel for x86 loads it")
+    loads = EXCEL.get(machine, "no Excel loads it")
     return f"{os.path.basename(path)} is a DLL for {machine}: {loads}."
 
 
@@ -47,6 +48,9 @@ def what_is_wrong(path, name):
             return f"{name} is not a Windows DLL: it is no PE file at all"
         if found[0] != "DLL":
             return f"{name} is not a Windows DLL: it is a Windows program ({found[0]} for {found[1]})"
+        if found[1] == "ARM64":
+            return (f"{name} is a DLL for ARM64, which no Excel loads: ship the x86-64 build, "
+                    "which Excel on Windows on Arm loads too")
         return None
     if extension not in SIGNATURES:
         return f"{name}: no check is known for a {extension or 'nameless'} file"
@@ -66,10 +70,10 @@ def check_library64(folder, names, library64, entries):
     if (wrong := what_is_wrong(path, library64)):
         return [wrong]
     machine = pe.kind(path)[1]
-    if machine not in SIXTY_FOUR:
+    if machine != "x86-64":
         return [f"{library64} is not a library for 64-bit Excel: it is a DLL for {machine}"]
     library = next((name for name in names if name.lower().endswith(".dll")), None)
-    if library in entries and (pe.kind(os.path.join(folder, library)) or ("", ""))[1] in SIXTY_FOUR:
+    if library in entries and (pe.kind(os.path.join(folder, library)) or ("", ""))[1] == "x86-64":
         return [f"{library} and {library64} are both for 64-bit Excel: 32-bit Excel would have no library it can load"]
     print(f"ok {architecture(path)}")
     return []
