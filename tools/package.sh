@@ -32,7 +32,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 source product/facts.sh
 mapfile -t shipped < <(shipped_files)
-library64=$(product_fact ADDIN_LIBRARY_64)
+library=$(product_fact ADDIN_LIBRARY) library64=$(product_fact ADDIN_LIBRARY_64)
 programs_shipped=("$(product_fact INSTALLER_PROGRAM)" "$(product_fact UNINSTALLER_PROGRAM)")
 package_files=("${programs_shipped[@]}" SHIPPING.txt SHA256SUMS)
 pe() { /usr/bin/python3 "$root/tools/package/pe.py" "$@"; }
@@ -131,7 +131,9 @@ fi
 
 listed=("${shipped[@]}")
 if [ -n "$payload" ]; then
-    [ ! -f "$payload/$library64" ] || listed=("${shipped[@]:0:1}" "$library64" "${shipped[@]:1}")
+    # The library for 64-bit Excel right after the other in the note's table.
+    [ ! -f "$payload/$library64" ] || mapfile -t listed < <(printf '%s\n' "${shipped[@]}" |
+        awk -v library="$library" -v library64="$library64" '{ print } $0 == library { print library64 }')
     dlls=
     for file in "${listed[@]}"; do
         cp "$payload/$file" "$staging/"
@@ -141,7 +143,7 @@ if [ -n "$payload" ]; then
 exactly these names:"
     architecture_note="
 $dlls"
-    [ ! -f "$payload/$library64" ] || architecture_note+="For 64-bit Excel the installer copies $library64 under the name ${shipped[0]}.
+    [ ! -f "$payload/$library64" ] || architecture_note+="For 64-bit Excel the installer copies $library64 under the name $library.
 "
 else
     files_note="Ship them in one folder together with these five files of the
@@ -158,7 +160,7 @@ workbooks="$(product_fact SETUP_WORKBOOK) and $(product_fact REMOVAL_WORKBOOK)"
 cat > "$staging/SHIPPING.txt" <<TXT
 $(product_fact SETUP_CAPTION) $version
 
-${programs_shipped[0]} and ${programs_shipped[1]} install and remove the Kavor Interface add-in
+${programs_shipped[0]} and ${programs_shipped[1]} install and remove the $(product_fact ADDIN_DISPLAY_NAME) add-in
 for Microsoft Excel. $files_note
 
 $file_table
