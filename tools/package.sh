@@ -1,7 +1,9 @@
 #!/bin/bash
 # Packs the shipped 32-bit programs, with a note for whoever ships them and SHA-256 sums,
 # into build/dist/kavor-addin-setup-VERSION.zip; given the add-in's folder, checks its five
-# files and packs them too. --verify checks a finished zip before it is uploaded.
+# files and packs them too. --verify checks a finished zip before it is uploaded;
+# with --require-signature, the vendor's check before publishing, both programs must carry
+# signatures that verify (the sums in the zip catch accidents, not tampering).
 #   --payload DIR or KAVOR_PAYLOAD   the add-in's folder: its five files under the names the
 #                                    programs use; packed only when all pass the checks
 #   KAVOR_PROGRAMS                   a folder with both programs, built or downloaded: packed
@@ -13,16 +15,19 @@
 #                                    lead to; the system's trusted ones otherwise
 #   SOURCE_DATE_EPOCH                the files' time in the zip; the last commit's otherwise
 # Usage: package.sh [--payload DIR]
-#        package.sh --verify ZIP
+#        package.sh --verify ZIP [--require-signature]
 set -euo pipefail
-payload=${KAVOR_PAYLOAD:-} verify=
+payload=${KAVOR_PAYLOAD:-} verify= require_signature=
+usage() { sed -n '2,/^set /p' "$0" | sed '$d' >&2; exit 2; }
 while [ $# -gt 0 ]; do
     case $1 in
         --payload) payload=${2:?--payload needs the add-in\'s folder}; shift 2 ;;
         --verify) verify=${2:?--verify needs the zip}; shift 2 ;;
-        *) sed -n '2,/^set /p' "$0" | sed '$d' >&2; exit 2 ;;
+        --require-signature) require_signature=yes; shift ;;
+        *) usage ;;
     esac
 done
+[ -z "$require_signature" ] || [ -n "$verify" ] || usage
 # The caller's relative paths, before the move to the project's folder.
 absolute() { [ -z "$1" ] || realpath -m -- "$1"; }
 payload=$(absolute "$payload") verify=$(absolute "$verify")
@@ -42,11 +47,27 @@ export TZ=UTC
 
 # Every check of a finished zip; each failure names its reason on a line of its own.
 verify_zip() {
-    local folders status=0 listed present exe signed=0
+    local folders status=0 listed present exe signed=0 entries refused
     unpacked=$(mktemp -d)
     trap 'rm -rf "$unpacked"' EXIT
     echo "Checking $verify"
+    entries=$(zipinfo "$verify" 2>/dev/null) || { echo "FAIL $verify is no zip that unzip can read"; return 1; }
+    # From the zip's own listing, before anything is unpacked: unzip would make a link, and
+    # the checks below would follow it out of the zip. Files only, in one folder, none
+    # hidden. The first column is the entry's mode as ls shows it; the name follows the eighth.
+    refused=$(awk 'NF >= 9 && $2 ~ /^[0-9]+\.[0-9]+$/ {
+        mode = $1; name = $0
+        for (column = 0; column < 8; column++) sub(/^[^ ]+ +/, "", name)
+        if (name ~ /(^|\/)\./) print "FAIL " name " is a dotfile: nothing in the package may be hidden"
+        if (mode ~ /^l/) print "FAIL " name " is a symbolic link, not a file"
+        else if (mode ~ /^d/ && name !~ /^[^\/]+\/$/) print "FAIL " name " is a folder below the top one"
+        else if (mode !~ /^[-d]/) print "FAIL " name " is no regular file (" mode ")"
+    }' <<<"$entries")
+    [ -z "$refused" ] || { echo "$refused"; return 1; }
     unzip -q "$verify" -d "$unpacked" || { echo "FAIL $verify is no zip that unzip can read"; return 1; }
+    # Should the listing have been misread: nothing but files and folders came out.
+    refused=$(find "$unpacked" -mindepth 1 ! -type f ! -type d -printf 'FAIL %P is no regular file once unpacked\n')
+    [ -z "$refused" ] || { echo "$refused"; return 1; }
     folders=("$unpacked"/*)
     [ ${#folders[@]} -eq 1 ] && [ -d "${folders[0]}" ] || { echo "FAIL the zip does not hold exactly one folder"; return 1; }
     cd "${folders[0]}"
@@ -84,6 +105,9 @@ verify_zip() {
                 grep -i -e "fail" -e "mismatch" -e "error" "$unpacked/verify.log" | sed 's/^/    /'
                 status=1
             fi
+        elif [ -n "$require_signature" ]; then
+            echo "FAIL $exe is unsigned, and --require-signature demands a signature"
+            status=1
         else
             echo "unsigned $exe"
         fi
