@@ -12,8 +12,10 @@ source product/facts.sh
 # NSIS builds its installers here; they carry placeholder add-in files.
 shipment=build/bench-nsis
 rm -rf "$shipment" && mkdir -p "$shipment"
-for file in $(addin_files); do echo "Kavor Interface $file" > "$shipment/$file"; done
-names=(-DLIBRARY="$(product_fact ADDIN_LIBRARY)" -DWORKBOOK="$(product_fact ADDIN_WORKBOOK)"
+display_name=$(product_fact ADDIN_DISPLAY_NAME)
+for file in $(addin_files); do echo "$display_name $file" > "$shipment/$file"; done
+names=(-DDISPLAY_NAME="$display_name"
+       -DLIBRARY="$(product_fact ADDIN_LIBRARY)" -DWORKBOOK="$(product_fact ADDIN_WORKBOOK)"
        -DHELP="$(product_fact ADDIN_HELP)" -DSETUP_WORKBOOK="$(product_fact SETUP_WORKBOOK)"
        -DREMOVAL_WORKBOOK="$(product_fact REMOVAL_WORKBOOK)")
 for job in install uninstall; do

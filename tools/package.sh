@@ -1,7 +1,9 @@
 #!/bin/bash
 # Packs the shipped 32-bit programs, with a note for whoever ships them and SHA-256 sums,
 # into build/dist/kavor-addin-setup-VERSION.zip; given the add-in's folder, checks its five
-# files and packs them too. --verify checks a finished zip before it is uploaded.
+# files and packs them too. --verify checks a finished zip before it is uploaded;
+# with --require-signature, the vendor's check before publishing, both programs must carry
+# signatures that verify (the sums in the zip catch accidents, not tampering).
 #   --payload DIR or KAVOR_PAYLOAD   the add-in's folder: its five files under the names the
 #                                    programs use; packed only when all pass the checks
 #   KAVOR_PROGRAMS                   a folder with both programs, built or downloaded: packed
@@ -13,16 +15,19 @@
 #                                    lead to; the system's trusted ones otherwise
 #   SOURCE_DATE_EPOCH                the files' time in the zip; the last commit's otherwise
 # Usage: package.sh [--payload DIR]
-#        package.sh --verify ZIP
+#        package.sh --verify ZIP [--require-signature]
 set -euo pipefail
-payload=${KAVOR_PAYLOAD:-} verify=
+payload=${KAVOR_PAYLOAD:-} verify= require_signature=
+usage() { sed -n '2,/^set /p' "$0" | sed '$d' >&2; exit 2; }
 while [ $# -gt 0 ]; do
     case $1 in
         --payload) payload=${2:?--payload needs the add-in\'s folder}; shift 2 ;;
         --verify) verify=${2:?--verify needs the zip}; shift 2 ;;
-        *) sed -n '2,/^set /p' "$0" | sed '$d' >&2; exit 2 ;;
+        --require-signature) require_signature=yes; shift ;;
+        *) usage ;;
     esac
 done
+[ -z "$require_signature" ] || [ -n "$verify" ] || usage
 # The caller's relative paths, before the move to the project's folder.
 absolute() { [ -z "$1" ] || realpath -m -- "$1"; }
 payload=$(absolute "$payload") verify=$(absolute "$verify")
@@ -32,7 +37,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 source product/facts.sh
 mapfile -t shipped < <(shipped_files)
-library64=$(product_fact ADDIN_LIBRARY_64)
+library=$(product_fact ADDIN_LIBRARY) library64=$(product_fact ADDIN_LIBRARY_64)
 programs_shipped=("$(product_fact INSTALLER_PROGRAM)" "$(product_fact UNINSTALLER_PROGRAM)")
 package_files=("${programs_shipped[@]}" SHIPPING.txt SHA256SUMS)
 pe() { /usr/bin/python3 "$root/tools/package/pe.py" "$@"; }
@@ -42,11 +47,27 @@ export TZ=UTC
 
 # Every check of a finished zip; each failure names its reason on a line of its own.
 verify_zip() {
-    local folders status=0 listed present exe signed=0
+    local folders status=0 listed present exe signed=0 entries refused
     unpacked=$(mktemp -d)
     trap 'rm -rf "$unpacked"' EXIT
     echo "Checking $verify"
+    entries=$(zipinfo "$verify" 2>/dev/null) || { echo "FAIL $verify is no zip that unzip can read"; return 1; }
+    # From the zip's own listing, before anything is unpacked: unzip would make a link, and
+    # the checks below would follow it out of the zip. Files only, in one folder, none
+    # hidden. The first column is the entry's mode as ls shows it; the name follows the eighth.
+    refused=$(awk 'NF >= 9 && $2 ~ /^[0-9]+\.[0-9]+$/ {
+        mode = $1; name = $0
+        for (column = 0; column < 8; column++) sub(/^[^ ]+ +/, "", name)
+        if (name ~ /(^|\/)\./) print "FAIL " name " is a dotfile: nothing in the package may be hidden"
+        if (mode ~ /^l/) print "FAIL " name " is a symbolic link, not a file"
+        else if (mode ~ /^d/ && name !~ /^[^\/]+\/$/) print "FAIL " name " is a folder below the top one"
+        else if (mode !~ /^[-d]/) print "FAIL " name " is no regular file (" mode ")"
+    }' <<<"$entries")
+    [ -z "$refused" ] || { echo "$refused"; return 1; }
     unzip -q "$verify" -d "$unpacked" || { echo "FAIL $verify is no zip that unzip can read"; return 1; }
+    # Should the listing have been misread: nothing but files and folders came out.
+    refused=$(find "$unpacked" -mindepth 1 ! -type f ! -type d -printf 'FAIL %P is no regular file once unpacked\n')
+    [ -z "$refused" ] || { echo "$refused"; return 1; }
     folders=("$unpacked"/*)
     [ ${#folders[@]} -eq 1 ] && [ -d "${folders[0]}" ] || { echo "FAIL the zip does not hold exactly one folder"; return 1; }
     cd "${folders[0]}"
@@ -84,6 +105,9 @@ verify_zip() {
                 grep -i -e "fail" -e "mismatch" -e "error" "$unpacked/verify.log" | sed 's/^/    /'
                 status=1
             fi
+        elif [ -n "$require_signature" ]; then
+            echo "FAIL $exe is unsigned, and --require-signature demands a signature"
+            status=1
         else
             echo "unsigned $exe"
         fi
@@ -131,7 +155,9 @@ fi
 
 listed=("${shipped[@]}")
 if [ -n "$payload" ]; then
-    [ ! -f "$payload/$library64" ] || listed=("${shipped[@]:0:1}" "$library64" "${shipped[@]:1}")
+    # The library for 64-bit Excel right after the other in the note's table.
+    [ ! -f "$payload/$library64" ] || mapfile -t listed < <(printf '%s\n' "${shipped[@]}" |
+        awk -v library="$library" -v library64="$library64" '{ print } $0 == library { print library64 }')
     dlls=
     for file in "${listed[@]}"; do
         cp "$payload/$file" "$staging/"
@@ -141,7 +167,7 @@ if [ -n "$payload" ]; then
 exactly these names:"
     architecture_note="
 $dlls"
-    [ ! -f "$payload/$library64" ] || architecture_note+="For 64-bit Excel the installer copies $library64 under the name ${shipped[0]}.
+    [ ! -f "$payload/$library64" ] || architecture_note+="For 64-bit Excel the installer copies $library64 under the name $library.
 "
 else
     files_note="Ship them in one folder together with these five files of the
@@ -158,7 +184,7 @@ workbooks="$(product_fact SETUP_WORKBOOK) and $(product_fact REMOVAL_WORKBOOK)"
 cat > "$staging/SHIPPING.txt" <<TXT
 $(product_fact SETUP_CAPTION) $version
 
-${programs_shipped[0]} and ${programs_shipped[1]} install and remove the Kavor Interface add-in
+${programs_shipped[0]} and ${programs_shipped[1]} install and remove the $(product_fact ADDIN_DISPLAY_NAME) add-in
 for Microsoft Excel. $files_note
 
 $file_table

@@ -27,7 +27,14 @@ trap 'rm -rf "$secrets"' EXIT
 # read and printf are built in: the password never stands on a command line here either.
 if [ -n "${KAVOR_SIGN_PASSWORD_FILE:-}" ]; then
     password=
-    IFS= read -r password < "$KAVOR_SIGN_PASSWORD_FILE" || true
+    # read fails at a last line without a newline, though it read it: only the redirection
+    # tells a file that cannot be read.
+    file=$KAVOR_SIGN_PASSWORD_FILE
+    [ -f "$file" ] && { IFS= read -r password || true; } < "$file" || {
+        echo "Cannot read $file, the password file named by KAVOR_SIGN_PASSWORD_FILE: it is" >&2
+        echo "missing, no file, or not readable by you." >&2
+        exit 2
+    }
 elif [ -t 0 ]; then
     IFS= read -rsp "Password of $KAVOR_SIGN_PKCS12: " password
     echo >&2

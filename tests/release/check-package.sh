@@ -62,34 +62,35 @@ for line in "kavorlib64.dll is a DLL for x86-64: it loads only in 64-bit Excel."
 done
 
 # --verify passes both good zips, and says which are signed.
-verify() { # ZIP LOG [NAME=VALUE...]: the verify command's exit status
+verify() { # ZIP LOG [ARGUMENT...]: the verify command's exit status
     local zip=$1 log=$2
     shift 2
-    env "$@" bash "$package" --verify "$zip" > "$log" 2>&1
+    bash "$package" --verify "$zip" "$@" > "$log" 2>&1
 }
 verify "$zip" verify.log && grep -qx "unsigned addin-install.exe" verify.log &&
     grep -qx "The zip passes every check." verify.log && echo "ok --verify passes the unsigned zip" ||
     { cat verify.log; fail "--verify of the unsigned zip"; }
-verify "$signed_zip" verify-signed.log KAVOR_VERIFY_CA="$signer/certificate.pem" &&
+KAVOR_VERIFY_CA="$signer/certificate.pem" verify "$signed_zip" verify-signed.log --require-signature &&
     grep -qx "ok the signature of addin-uninstall.exe verifies" verify-signed.log &&
     echo "ok --verify passes the signed zip" || { cat verify-signed.log; fail "--verify of the signed zip"; }
 
-# Each row spoils an unpacked copy of a good zip, packs it again, and must be refused by
-# --verify for its own reason.
+# Each row spoils an unpacked copy of a good zip (from inside its folder), packs it again,
+# links as links, and must be refused by --verify, given the row's arguments, for its own
+# reason.
 flip_byte() { # FILE OFFSET
     local byte
     byte=$(od -An -tu1 -j "$2" -N1 "$1")
     printf "\\$(printf %o $((255 - byte)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
 }
 sum_again() { find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs -d '\n' sha256sum > SHA256SUMS; }
-while IFS='|' read -r kind change reason; do
+while IFS='|' read -r kind arguments change reason; do
     rm -rf spoilt spoilt.zip && mkdir spoilt
     source_zip=$zip
     [ "$kind" = unsigned ] || source_zip=$signed_zip
     unzip -q "$source_zip" -d spoilt
     (cd "spoilt/$name" && eval "$change")
-    (cd spoilt && zip -q -r ../spoilt.zip "$name")
-    if verify spoilt.zip row.log KAVOR_VERIFY_CA="$signer/certificate.pem"; then
+    (cd spoilt && zip -q -r -y ../spoilt.zip .)
+    if KAVOR_VERIFY_CA="$signer/certificate.pem" verify spoilt.zip row.log $arguments; then
         cat row.log; fail "--verify passes a zip with: $change"
     elif grep -qxF "FAIL $reason" row.log; then
         echo "ok refused, $change: $reason"
@@ -97,11 +98,14 @@ while IFS='|' read -r kind change reason; do
         cat row.log; fail "$change: refused, but not with \"FAIL $reason\""
     fi
 done <<'ROWS'
-unsigned|flip_byte kavor.hlp 5|kavor.hlp does not match its sum in SHA256SUMS
-unsigned|echo notes > notes.txt|notes.txt is not listed in SHA256SUMS
-unsigned|rm addin-uninstall.exe|addin-uninstall.exe is missing
-unsigned|rm kavor.hlp; sed -i '/  kavor\.hlp$/d' SHA256SUMS|kavor.hlp is missing
-signed|flip_byte addin-install.exe $((0x600)); sum_again|the signature of addin-install.exe does not verify:
+unsigned||flip_byte kavor.hlp 5|kavor.hlp does not match its sum in SHA256SUMS
+unsigned||echo notes > notes.txt|notes.txt is not listed in SHA256SUMS
+unsigned||rm addin-uninstall.exe|addin-uninstall.exe is missing
+unsigned||rm kavor.hlp; sed -i '/  kavor\.hlp$/d' SHA256SUMS|kavor.hlp is missing
+signed||flip_byte addin-install.exe $((0x600)); sum_again|the signature of addin-install.exe does not verify:
+signed|--require-signature|cp "$KAVOR_PROGRAMS"/addin-{install,uninstall}.exe .; sum_again|addin-install.exe is unsigned, and --require-signature demands a signature
+unsigned||ln -s / ../link|link is a symbolic link, not a file
+unsigned||echo notes > ../.notes|.notes is a dotfile: nothing in the package may be hidden
 ROWS
 
 # Each row changes a copy of the good folder; a refused one writes nothing. The last has

@@ -68,13 +68,26 @@ wait_for_window() {
     echo "$window"
 }
 
+# $1: window, $2: file, $3: pattern of its title, $4: picture. A window that cannot be
+# photographed (closed, or no longer shown) ends the demo, saying which and import's reason.
+photograph() {
+    local error status=0
+    # Given a window that is gone, import says so and then waits for a click on another.
+    error=$(timeout 30 import -window "$1" "png:$2" 2>&1) || status=$?
+    [ $status != 0 ] || return 0
+    echo "The window titled \"$3\" could not be photographed for $4:" >&2
+    echo "$error" | sed 's/^/   /' >&2
+    [ $status != 124 ] || echo "   (import still waited after 30 s)" >&2
+    exit 1
+}
+
 # $1: pattern of the window title, $2: picture. Waits for the window, photographs it once
 # two pictures in a row agree (Wine has finished painting), ends the scene.
 capture() {
     local window picture="$pictures/$2" deadline=$((SECONDS + window_deadline))
     window="$(wait_for_window "$1")"
-    import -window "$window" "$picture"
-    until import -window "$window" "png:$picture.next" && cmp -s "$picture" "$picture.next" ||
+    photograph "$window" "$picture" "$1" "$2"
+    until photograph "$window" "$picture.next" "$1" "$2" && cmp -s "$picture" "$picture.next" ||
           [ $SECONDS -ge $deadline ]; do
         mv "$picture.next" "$picture"
         sleep 0.2

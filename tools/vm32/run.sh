@@ -17,10 +17,23 @@ mkdir -p "$vm"
 exec 9>"$vm/lock"
 flock 9
 
-# Debian's current kernel package, unpacked once.
+# Debian's current kernel package, unpacked once. apt's package lists name it, and
+# apt-get download fetches it as any user. Where they name none, the kernel unpacked before
+# serves; only with none unpacked either are the lists updated, which needs root.
 kernel_package() { apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | head -1; }
+unpacked_kernel() { local found=("$vm"/kernel/*/boot/vmlinuz-*); [ ! -f "${found[0]}" ] || echo "linux-image-${found[0]##*/vmlinuz-}"; }
 kernel_package=$(kernel_package)
-[ -n "$kernel_package" ] || { apt-get update -qq && kernel_package=$(kernel_package); }
+[ -n "$kernel_package" ] || kernel_package=$(unpacked_kernel)
+if [ -z "$kernel_package" ]; then
+    if [ "$(id -u)" != 0 ]; then
+        echo "apt's package lists name no Debian kernel (linux-image-amd64), and none is unpacked in" >&2
+        echo "$vm/kernel: run this once as root, which updates the lists (apt-get update)." >&2
+        exit 1
+    fi
+    apt-get update -qq
+    kernel_package=$(kernel_package)
+    [ -n "$kernel_package" ] || { echo "apt names no Debian kernel (linux-image-amd64) even after an update" >&2; exit 1; }
+fi
 release=${kernel_package#linux-image-}
 if [ ! -f "$vm/kernel/$release/boot/vmlinuz-$release" ]; then
     rm -rf "$vm/kernel" && mkdir -p "$vm/kernel/download"

@@ -36,5 +36,7 @@ empty_association() { run_quietly reg add 'HKCR\.xls' /ve /d "" /f >/dev/null; }
 lay_shipment() {
     mkdir -p "$shipment_unix"
     cp "$programs/$installer" "$programs/$uninstaller" "$shipment_unix/"
-    for file in $(shipped_files); do echo "Kavor Interface $file" > "$shipment_unix/$file"; done
+    local name
+    name=$(product_fact ADDIN_DISPLAY_NAME)
+    for file in $(shipped_files); do echo "$name $file" > "$shipment_unix/$file"; done
 }
