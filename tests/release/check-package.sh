@@ -56,7 +56,7 @@ KAVOR_DIST=$work/dist64 bash "$package" --payload good64 > pack64.log 2>&1 || { 
 zip64=$(ls dist64/*.zip)
 bash "$package" --verify "$zip64" > verify64.log 2>&1 && grep -qx "ok sum of kavorlib64.dll" verify64.log ||
     { cat verify64.log; fail "--verify of the zip with kavorlib64.dll"; }
-for line in "kavorlib64.dll is a DLL for x86-64: it loads only in 64-bit Excel." \
+for line in "kavorlib64.dll is a DLL for x86-64: it loads only in 64-bit Excel, Excel on Windows on Arm included." \
             "For 64-bit Excel the installer copies kavorlib64.dll under the name kavorlib.dll."; do
     unzip -p "$zip64" "$name/SHIPPING.txt" | grep -qxF -- "$line" || fail "SHIPPING.txt lacks the line \"$line\""
 done
