@@ -45,7 +45,8 @@ LibraryHeaders read_library_headers(const char *path)
         for (WORD i = 0; whole && i < nt.FileHeader.NumberOfSections; i++) {
             IMAGE_SECTION_HEADER section;
             whole = read_at(file, at + i * sizeof section, &section, sizeof section) &&
-                    section.PointerToRawData <= size && section.SizeOfRawData <= size - section.PointerToRawData;
+                    section.PointerToRawData <= size &&
+                    section.SizeOfRawData <= size - section.PointerToRawData;
         }
         headers.whole_dll = whole;
     }

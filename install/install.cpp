@@ -96,8 +96,9 @@ static int show_copy_failure(const char *folder, const char *name, DWORD code)
 
 static int show_library_mismatch(int excel_bits, int library_bits)
 {
-    // Room for the path and every number, so nothing is cut.
-    char text[sizeof LibraryMismatchFormat + PathCapacity + 5 * 8];
+    // Room for the longer format, the path and every number, so nothing is cut.
+    static_assert(sizeof ForeignLibraryFormat > sizeof LibraryMismatchFormat, "the longer format");
+    char text[sizeof ForeignLibraryFormat + PathCapacity + 5 * 8];
     if (library_bits == NoExcelBits)
         format_text(text, sizeof text, ForeignLibraryFormat, ExcelPath, excel_bits, excel_bits);
     else

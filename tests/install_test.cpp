@@ -39,8 +39,8 @@ std::string marked_text(const std::string &file)
 {
     return "Windows has marked the file " + file + " as downloaded from the Internet, and Excel blocks the "
            "macros of such files. The Add-In installation cannot continue. To unblock the package, right-click "
-           "the downloaded zip file, click Properties, tick \"Unblock\" and click OK; then extract the zip file "
-           "again and run Setup from the new folder. Shutting down.";
+           "the downloaded zip file, click Properties, tick \"Unblock\" and click OK; then extract the zip "
+           "file again and run Setup from the new folder. Shutting down.";
 }
 std::string too_long_text(const std::string &what)
 {
@@ -80,7 +80,8 @@ protected:
     // Unmarked, without kavorlib64.dll.
     void lay_shipment_files()
     {
-        for (const char *name : {LibraryFile, AddinWorkbookFile, HelpFile, SetupWorkbookFile, "kavorlib64.dll"}) {
+        for (const char *name :
+             {LibraryFile, AddinWorkbookFile, HelpFile, SetupWorkbookFile, "kavorlib64.dll"}) {
             mark_downloaded(shipment + name, "");
             RemoveDirectoryA((shipment + name).c_str());
         }
@@ -142,13 +143,14 @@ protected:
 
     // The shipment's libraries: kavorlib.dll, and kavorlib64.dll unless bits64 is 0, as
     // real DLLs of those kinds; gives the bytes of the one given as expected.
+    std::string library_bytes(int bits) const { return read_file(build_folder() + tiny_library(bits)); }
     std::string ship_libraries(int bits, int bits64, int expected)
     {
-        std::string library = read_file(build_folder() + tiny_library(bits));
+        std::string library = library_bytes(bits);
         write_file(shipment + "kavorlib.dll", library);
         if (bits64 == 0)
             return library;
-        std::string library64 = read_file(build_folder() + tiny_library(bits64));
+        std::string library64 = library_bytes(bits64);
         write_file(shipment + "kavorlib64.dll", library64);
         return expected == bits64 ? library64 : library;
     }
@@ -171,6 +173,57 @@ protected:
             if (c >= 'A' && c <= 'Z')
                 c = (char)(c - 'A' + 'a');
         return path;
+    }
+
+    // A stop: the row arranges the situation and gives the message that the installer must
+    // show (OK, exclamation icon) before it ends with status 1, having opened nothing. The
+    // add-in folder stays as it was unless the row says it changes; check_after checks more.
+    struct StopRow {
+        const char *label;
+        std::function<std::string()> arrange;
+        std::function<void()> check_after = nullptr;
+        bool folder_changes = false;
+    };
+    void expect_each_stop(const std::vector<StopRow> &rows)
+    {
+        const std::string home = shipment;
+        for (const StopRow &row : rows) {
+            SCOPED_TRACE(row.label);
+            reset_excel_registry();
+            office = make_temp_folder("office");
+            addins = make_temp_folder("addins");
+            shipment = home;
+            program = InstallerProgram;
+            lay_shipment_files();
+            std::string text = row.arrange();
+            std::string before = folder_state(addins);
+
+            Launched run;
+            ASSERT_TRUE(launch_installer(run));
+            HWND message = expect_message(run, text, OkOnly, true);
+            if (message != NULL) // else the failure is told, and the next rows run all the same
+                answer_and_expect_end(run, message, IDOK, 1);
+            TerminateProcess(run.info.hProcess, 1); // one that went on, waiting for an answer
+            EXPECT_EQ("", opened_after(run, office)) << "setup workbook opened";
+            if (row.check_after)
+                row.check_after();
+            if (!row.folder_changes) {
+                EXPECT_EQ(before, folder_state(addins)) << "the add-in folder changed";
+            }
+        }
+    }
+
+    // Each file of a folder with its attributes and bytes, a line each.
+    std::string folder_state(const std::string &folder) const
+    {
+        std::string state;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+            state += std::string(found.cFileName) + " " + std::to_string(found.dwFileAttributes) + " " +
+                     read_file(folder + found.cFileName) + "\n";
+        FindClose(search);
+        return state;
     }
 
     void expect_nothing_copied(const std::string &folder)
@@ -567,28 +620,28 @@ TEST_F(Installer, VersionQuestionAnswers)
     }
 }
 
-TEST_F(Installer, PackageAndDiscoveryStopsHaveTheirMessages)
+TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
 {
-    const std::string home = shipment;
-    const std::string library64 = read_file(build_folder() + tiny_library(64));
     std::unique_ptr<ExcelWindow> excel; // open while the installer runs
-    HANDLE held = NULL;
-    std::vector<DWORD> earlier; // attributes of earlier copies
-    // An Excel 97 whose add-in folder must stay empty, and in the shipment, this file
-    // marked with this Zone.Identifier text.
+    // Each row has an Excel 97, and makes the shipment one that cannot work: this file
+    // missing, marked with this Zone.Identifier text, these bytes as kavorlib64.dll, or all
+    // of it in a folder this many bytes long (final backslash included), with the installer
+    // as setup.exe and the files whose paths fit.
+    auto missing = [&](const char *file) {
+        use_excel97();
+        DeleteFileA((shipment + file).c_str());
+        return missing_text(file);
+    };
     auto marked = [&](const char *file, const std::string &text) {
         use_excel97();
         mark_downloaded(shipment + file, text);
         return marked_text(file);
     };
-    // The same with these bytes as kavorlib64.dll.
     auto ship64 = [&](const std::string &bytes) {
         use_excel97();
         write_file(shipment + "kavorlib64.dll", bytes);
         return std::string(DamagedLibrary64Text);
     };
-    // The same from a shipment folder this many bytes long, final backslash included, with
-    // the installer as setup.exe and the files whose paths fit.
     auto long_shipment = [&](size_t length) {
         use_excel97();
         std::string folder = make_temp_folder("long");
@@ -601,6 +654,66 @@ TEST_F(Installer, PackageAndDiscoveryStopsHaveTheirMessages)
             if ((shipment + name).size() < MAX_PATH)
                 write_file(shipment + name, name);
     };
+    expect_each_stop({
+        {"the setup workbook marked as downloaded from the Internet, while Excel runs",
+         [&] {
+             excel.reset(new ExcelWindow("KavorTestWindow", "Microsoft Excel - Book1", false));
+             return marked(SetupWorkbookFile, "[ZoneTransfer]\r\nZoneId=3\r\n");
+         },
+         [&] { excel->close(); }},
+        {"kavorlib.xla marked, its zone after other lines",
+         [&] {
+             return marked(AddinWorkbookFile, "[ZoneTransfer]\r\n"
+                                              "LastWriterPackageFamilyName=Microsoft.Microsoft"
+                                              "Edge_8wekyb3d8bbwe\r\n"
+                                              "ReferrerUrl=https://example.com/\r\nZoneId=3\r\n"
+                                              "HostUrl=https://example.com/kavor.zip\r\n");
+         }},
+        {"kavor.hlp marked from Restricted sites",
+         [&] { return marked(HelpFile, "[ZoneTransfer]\nZoneId=4\n"); }},
+        {"kavorlib.dll missing, over earlier copies",
+         [&] {
+             write_file(addins + LibraryFile, "old library", FILE_ATTRIBUTE_READONLY);
+             write_file(addins + AddinWorkbookFile, "old add-in", FILE_ATTRIBUTE_HIDDEN);
+             return missing(LibraryFile);
+         }},
+        {"addinsetup.xls missing", [&] { return missing(SetupWorkbookFile); }},
+        {"a folder named kavor.hlp",
+         [&] {
+             std::string text = missing(HelpFile);
+             CreateDirectoryA((shipment + HelpFile).c_str(), NULL);
+             return text;
+         }},
+        {"a folder named kavorlib64.dll",
+         [&] {
+             use_excel97();
+             CreateDirectoryA((shipment + "kavorlib64.dll").c_str(), NULL);
+             return std::string(DamagedLibrary64Text);
+         }},
+        {"kavorlib64.dll empty", [&] { return ship64(""); }},
+        {"kavorlib64.dll cut after its DOS header", [&] { return ship64(library_bytes(64).substr(0, 64)); }},
+        {"kavorlib64.dll cut short of its last byte",
+         [&] { return ship64(library_bytes(64).substr(0, library_bytes(64).size() - 1)); }},
+        {"kavorlib64.dll for ARM64",
+         [&] { return ship64(with_machine(library_bytes(64), IMAGE_FILE_MACHINE_ARM64)); }},
+        {"kavorlib64.dll for i386", [&] { return ship64(library_bytes(32)); }},
+        {"kavorlib64.dll's path one byte too long, kavorlib.dll's not",
+         [&] {
+             long_shipment(246);
+             return too_long_text("kavorlib64.dll");
+         }},
+        // The mark's stream is named by the file's path and 16 characters more.
+        {"the download mark's path too long to read",
+         [&] {
+             long_shipment(240);
+             return too_long_text(LibraryFile);
+         }},
+    });
+}
+
+TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
+{
+    HANDLE held = NULL;
     const std::string too_long = "The path of the Add-In folder for Excel is too long for the Setup "
                                  "program. The Add-In installation cannot continue. Shutting down.";
     // An Excel 97 whose "AddIn Path" names a folder inside one that does not exist.
@@ -609,11 +722,7 @@ TEST_F(Installer, PackageAndDiscoveryStopsHaveTheirMessages)
         write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", addins + parent + "\\" + folder);
         return "Failed to create the folder " + addins + parent + "\\" + folder + "\\";
     };
-    struct Row {
-        const char *label;
-        std::function<std::string()> arrange; // gives the message expected
-        std::function<void()> check_after = nullptr; // none: the add-in folder stays empty
-    } rows[] = {
+    expect_each_stop({
         {"no application-data folder",
          [&] {
              install_stand_in_excel(office, 16);
@@ -661,7 +770,7 @@ TEST_F(Installer, PackageAndDiscoveryStopsHaveTheirMessages)
         {"64-bit Excel, kavorlib.dll for ARM64",
          [&] {
              install_built_excel(office, tiny_program(64));
-             write_file(shipment + LibraryFile, with_machine(library64, IMAGE_FILE_MACHINE_ARM64));
+             write_file(shipment + LibraryFile, with_machine(library_bytes(64), IMAGE_FILE_MACHINE_ARM64));
              return "The Setup program has detected that Microsoft Excel (" + excel_path_as_cleaned() +
                     ") is 64-bit, but the Add-In's library in this package is built for another kind of "
                     "processor (such as ARM64), which no Excel that this Setup program serves can load. The "
@@ -680,100 +789,9 @@ TEST_F(Installer, PackageAndDiscoveryStopsHaveTheirMessages)
              EXPECT_EQ(std::string("new ") + LibraryFile, read_file(addins + LibraryFile));
              EXPECT_EQ(std::string("new ") + AddinWorkbookFile, read_file(addins + AddinWorkbookFile));
              EXPECT_EQ("old help", read_file(addins + HelpFile));
-         }},
-        // The package is checked first, before the running-Excel question; each of these has
-        // an Excel 97 whose add-in folder must stay empty.
-        {"the setup workbook marked as downloaded from the Internet, while Excel runs",
-         [&] {
-             excel.reset(new ExcelWindow("KavorTestWindow", "Microsoft Excel - Book1", false));
-             return marked(SetupWorkbookFile, "[ZoneTransfer]\r\nZoneId=3\r\n");
-         }},
-        {"kavorlib.xla marked, its zone after other lines",
-         [&] {
-             return marked(AddinWorkbookFile, "[ZoneTransfer]\r\nLastWriterPackageFamilyName=Microsoft.MicrosoftEdge"
-                                              "_8wekyb3d8bbwe\r\nReferrerUrl=https://example.com/\r\nZoneId=3\r\n"
-                                              "HostUrl=https://example.com/kavor.zip\r\n");
-         }},
-        {"kavor.hlp marked from Restricted sites", [&] { return marked(HelpFile, "[ZoneTransfer]\nZoneId=4\n"); }},
-        {"kavorlib.dll missing, over earlier copies: those stay as they were",
-         [&] {
-             use_excel97();
-             write_file(addins + LibraryFile, "old library", FILE_ATTRIBUTE_READONLY);
-             write_file(addins + AddinWorkbookFile, "old add-in", FILE_ATTRIBUTE_HIDDEN);
-             earlier = {GetFileAttributesA((addins + LibraryFile).c_str()),
-                        GetFileAttributesA((addins + AddinWorkbookFile).c_str())};
-             DeleteFileA((shipment + LibraryFile).c_str());
-             return missing_text(LibraryFile);
          },
-         [&] {
-             EXPECT_EQ("old library", read_file(addins + LibraryFile));
-             EXPECT_EQ("old add-in", read_file(addins + AddinWorkbookFile));
-             EXPECT_EQ(earlier, (std::vector<DWORD>{GetFileAttributesA((addins + LibraryFile).c_str()),
-                                                    GetFileAttributesA((addins + AddinWorkbookFile).c_str())}));
-             EXPECT_FALSE(file_exists(addins + HelpFile));
-         }},
-        {"addinsetup.xls missing",
-         [&] {
-             use_excel97();
-             DeleteFileA((shipment + SetupWorkbookFile).c_str());
-             return missing_text(SetupWorkbookFile);
-         }},
-        {"a folder named kavor.hlp",
-         [&] {
-             use_excel97();
-             DeleteFileA((shipment + HelpFile).c_str());
-             CreateDirectoryA((shipment + HelpFile).c_str(), NULL);
-             return missing_text(HelpFile);
-         }},
-        {"a folder named kavorlib64.dll",
-         [&] {
-             use_excel97();
-             CreateDirectoryA((shipment + "kavorlib64.dll").c_str(), NULL);
-             return std::string(DamagedLibrary64Text);
-         }},
-        {"kavorlib64.dll empty", [&] { return ship64(""); }},
-        {"kavorlib64.dll cut after its DOS header", [&] { return ship64(library64.substr(0, 64)); }},
-        {"kavorlib64.dll cut short of its last byte", [&] { return ship64(library64.substr(0, library64.size() - 1)); }},
-        {"kavorlib64.dll for ARM64", [&] { return ship64(with_machine(library64, IMAGE_FILE_MACHINE_ARM64)); }},
-        {"kavorlib64.dll for i386", [&] { return ship64(read_file(build_folder() + tiny_library(32))); }},
-        {"kavorlib64.dll's path one byte too long, kavorlib.dll's not",
-         [&] {
-             long_shipment(246);
-             return too_long_text("kavorlib64.dll");
-         }},
-        // The mark's stream is named by the file's path and 16 characters more.
-        {"the download mark's path too long to read",
-         [&] {
-             long_shipment(240);
-             return too_long_text(LibraryFile);
-         }},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.label);
-        reset_excel_registry();
-        office = make_temp_folder("office");
-        addins = make_temp_folder("addins");
-        shipment = home;
-        program = InstallerProgram;
-        lay_shipment_files();
-        std::string text = row.arrange();
-
-        Launched run;
-        ASSERT_TRUE(launch_installer(run));
-        HWND message = expect_message(run, text, OkOnly, true);
-        if (message != NULL) // else the failure is told, and the next rows run all the same
-            answer_and_expect_end(run, message, IDOK, 1);
-        TerminateProcess(run.info.hProcess, 1); // a program that went on, waiting for an answer
-        EXPECT_EQ("", opened_after(run, office)) << "setup workbook opened";
-        if (row.check_after)
-            row.check_after();
-        else
-            expect_nothing_copied(addins);
-        if (excel) {
-            excel->close();
-            excel.reset();
-        }
-    }
+         true},
+    });
 }
 
 } // namespace
