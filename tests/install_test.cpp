@@ -438,8 +438,7 @@ TEST_F(Installer, EachAssociationStopHasItsMessage)
         // 240 bytes leave no room for "\shell\open\command" in the 256-byte buffer.
         {"association too long to name its command key",
          [] { write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, std::string(240, 'x')); },
-         "The path of the .XLS registry entry is too long for the Setup program. The Add-In "
-         "installation cannot continue. Shutting down."},
+         too_long_text("the .XLS registry entry")},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -561,10 +560,7 @@ TEST_F(WhereIsExcel, PathTooLongForItsBufferIsRefusedNotCut)
         }
         press_button(dialog, IDOK);
         ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
-        HWND message = expect_message(run,
-                                      "The path of EXCEL.EXE is too long for the Setup program. "
-                                      "The Add-In installation cannot continue. Shutting down.",
-                                      OkOnly, true);
+        HWND message = expect_message(run, too_long_text("EXCEL.EXE"), OkOnly, true);
         ASSERT_TRUE(message != NULL);
         answer_and_expect_end(run, message, IDOK, 1);
         expect_nothing_copied(addins);
@@ -714,8 +710,6 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
 TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
 {
     HANDLE held = NULL;
-    const std::string too_long = "The path of the Add-In folder for Excel is too long for the Setup "
-                                 "program. The Add-In installation cannot continue. Shutting down.";
     // An Excel 97 whose "AddIn Path" names a folder inside one that does not exist.
     auto missing_parent = [&](const std::string &parent, const std::string &folder) {
         use_excel97();
@@ -735,7 +729,7 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
              install_stand_in_excel(office, 16);
              write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\16.0\\Common\\General",
                               "AddIns", std::string(250, 'a'));
-             return too_long;
+             return too_long_text("the Add-In folder for Excel");
          },
          [] {}},
         {"parent of the add-in folder missing", [&] { return missing_parent("missing", "inner"); },
