@@ -66,31 +66,6 @@ DiscoveryStatus source_folder(char *SourceFolder)
     return folder_of(path, SourceFolder) ? Found : PathTooLong;
 }
 
-DiscoveryStatus locate_excel()
-{
-    HKEY key;
-    char association[AssociationCapacity];
-
-    if (RegOpenKeyA(HKEY_CLASSES_ROOT, ".xls", &key) != ERROR_SUCCESS)
-        return AssociationKeyMissing;
-    LONG result = read_reg_value(key, NULL, association, AssociationCapacity);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS)
-        return AssociationUnreadable;
-    if (association[0] == '\0')
-        return AssociationEmpty;
-
-    if (!append_text(association, AssociationCapacity, "\\shell\\open\\command"))
-        return PathTooLong;
-    if (RegOpenKeyA(HKEY_CLASSES_ROOT, association, &key) != ERROR_SUCCESS)
-        return OpenCommandMissing;
-    result = read_reg_default(key, ExcelPath, PathCapacity);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS)
-        return OpenCommandUnreadable;
-    return Found;
-}
-
 void clean_excel_command()
 {
     if (ExcelPath[0] == '"') {
@@ -117,7 +92,30 @@ void clean_excel_command()
         extension[4] = '\0';
 }
 
-DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion)
+// Whether a version resource gives another original file name than Excel's, in the first
+// of its languages that gives one at all.
+static bool names_other_program(void *block, decltype(&VerQueryValueA) query)
+{
+    WORD *translation = NULL;
+    UINT length = 0;
+    if (!query(block, "\\VarFileInfo\\Translation", (void **)&translation, &length) || translation == NULL)
+        return false;
+    // Each language: its identifier, then its code page.
+    for (UINT i = 0; i + 1 < length / sizeof(WORD); i += 2) {
+        char name[64];
+        format_text(name, sizeof name, "\\StringFileInfo\\%04x%04x\\OriginalFilename", translation[i],
+                    translation[i + 1]);
+        char *original = NULL;
+        UINT original_length = 0;
+        if (query(block, name, (void **)&original, &original_length) && original != NULL && original_length > 0)
+            return lstrcmpiA(original, "Excel.exe") != 0;
+    }
+    return false;
+}
+
+// The version resource of ExcelPath, read once for both of what it tells: the major
+// version, and whether it is another program's.
+static DiscoveryStatus read_version_resource(int *ExcelMajorVersion, bool *other_program)
 {
     // VERSION.dll is no known DLL of Windows: imported, it would be looked for beside the
     // program first.
@@ -136,16 +134,98 @@ DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion)
     if (block == NULL)
         return VersionUnavailable;
     DiscoveryStatus status = VersionUnavailable;
-    VS_FIXEDFILEINFO *info = NULL;
-    UINT length = 0;
-    if (get_info(ExcelPath, handle, size, block) && query(block, "\\", (void **)&info, &length) &&
-        info != NULL && length >= sizeof(VS_FIXEDFILEINFO)) {
-        *ExcelMajorVersion = (int)(info->dwFileVersionMS >> 16);
-        status = Found;
+    if (get_info(ExcelPath, handle, size, block)) {
+        VS_FIXEDFILEINFO *info = NULL;
+        UINT length = 0;
+        if (query(block, "\\", (void **)&info, &length) && info != NULL && length >= sizeof(VS_FIXEDFILEINFO)) {
+            *ExcelMajorVersion = (int)(info->dwFileVersionMS >> 16);
+            status = Found;
+        }
+        *other_program = names_other_program(block, query);
     }
-    // The fixed record points into the block, and has been read.
+    // What the block held has been read.
     free(block);
     return status;
+}
+
+DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion)
+{
+    bool other_program = false;
+    return read_version_resource(ExcelMajorVersion, &other_program);
+}
+
+// A key's default value that names a program, cleaned into ExcelPath.
+static DiscoveryStatus read_command(HKEY root, const char *key_name)
+{
+    HKEY key;
+    if (RegOpenKeyA(root, key_name, &key) != ERROR_SUCCESS)
+        return OpenCommandMissing;
+    LONG result = read_reg_default(key, ExcelPath, PathCapacity);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS)
+        return OpenCommandUnreadable;
+    clean_excel_command();
+    return Found;
+}
+
+// The open command of a class: HKEY_CLASSES_ROOT\<class>\shell\open\command.
+static DiscoveryStatus read_open_command(const char *class_name)
+{
+    char key_name[AssociationCapacity];
+    if (!copy_text(key_name, AssociationCapacity, class_name) ||
+        !append_text(key_name, AssociationCapacity, "\\shell\\open\\command"))
+        return PathTooLong;
+    return read_command(HKEY_CLASSES_ROOT, key_name);
+}
+
+// Whether ExcelPath may be Excel: its version resource does not give another program's
+// name as its original file name. A program without one, or without that name in it, is
+// still taken for Excel, as it always was (the installer then asks for its version).
+static bool names_excel()
+{
+    int major = 0;
+    bool other_program = false;
+    read_version_resource(&major, &other_program);
+    return !other_program;
+}
+
+// The same for an entry found besides the association, which must also name a file that
+// is there: one left behind by an Excel since removed names no Excel.
+static bool names_installed_excel()
+{
+    DWORD attributes = GetFileAttributesA(ExcelPath);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) && names_excel();
+}
+
+DiscoveryStatus locate_excel(char *ExcelClass)
+{
+    HKEY key;
+    if (RegOpenKeyA(HKEY_CLASSES_ROOT, ".xls", &key) != ERROR_SUCCESS)
+        return AssociationKeyMissing;
+    LONG result = read_reg_value(key, NULL, ExcelClass, AssociationCapacity);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS)
+        return AssociationUnreadable;
+    if (ExcelClass[0] == '\0')
+        return AssociationEmpty;
+    DiscoveryStatus status = read_open_command(ExcelClass);
+    if (status != Found || names_excel())
+        return status;
+
+    // Another program took ".xls" over. Excel registers its own class from Excel 97 on,
+    // and the others leave it alone.
+    copy_text(ExcelClass, AssociationCapacity, "Excel.Sheet.8");
+    if (read_open_command(ExcelClass) == Found && names_installed_excel())
+        return Found;
+    // Shared by 32-bit and 64-bit programs since Windows 7: 64-bit Office's entry reads as
+    // it is.
+    ExcelClass[0] = '\0';
+    if (read_command(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\excel.exe") ==
+            Found &&
+        names_installed_excel())
+        return Found;
+    ExcelPath[0] = '\0';
+    return AssociationNotExcel;
 }
 
 static DiscoveryStatus resolve_application_data_folder(int ExcelMajorVersion, char *AddinFolder)

@@ -4,6 +4,8 @@
 #include "../platform/platform.h"
 
 // Where discovery stopped. PathTooLong: a joined path or text would not fit its buffer.
+// AssociationNotExcel: ".xls" opens in another program (LibreOffice, WPS, OnlyOffice), and
+// nothing else names Excel.
 enum DiscoveryStatus {
     Found,
     AssociationKeyMissing,
@@ -13,7 +15,8 @@ enum DiscoveryStatus {
     OpenCommandUnreadable,
     VersionUnavailable,
     SpecialFolderServiceMissing,
-    PathTooLong
+    PathTooLong,
+    AssociationNotExcel
 };
 
 // Below this major version Excel keeps add-ins in the registry's "AddIn Path" or Library.
@@ -27,12 +30,16 @@ extern char ExcelPath[PathCapacity];
 // Drive and directory of the running program, ending with a backslash.
 DiscoveryStatus source_folder(char *SourceFolder);
 
-// Fills ExcelPath with the raw open command of the ".xls" association.
-DiscoveryStatus locate_excel();
+// Finds Excel: the program of the ".xls" association, cleaned into ExcelPath, unless its
+// version resource names another program; then Excel's own class, then Windows' App Paths.
+// ExcelClass (AssociationCapacity bytes) names the class whose open command starts that
+// Excel, or is empty where Excel came from App Paths. On AssociationNotExcel both are empty.
+DiscoveryStatus locate_excel(char *ExcelClass);
 
 // Turns ExcelPath into the executable's path, A to Z lower-cased, in place.
 void clean_excel_command();
 
+// Found, or VersionUnavailable: no version resource, or none with a fixed record.
 DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion);
 
 // AddinFolder always ends with a backslash when Found comes back.

@@ -1,7 +1,7 @@
 // addin-install: waits until Excel is closed, finds Excel and its add-in folder, copies
 // the add-in's three files there and opens the setup workbook in Excel.
 #include "../discovery/discovery.h"
-#include "../product/product.h"
+#include "../product/messages.h"
 #include "bitness.h"
 #include "resource.h"
 #include "where_is_excel.h"
@@ -37,10 +37,17 @@ static const char DamagedLibraryFormat[] =
     "The file %s in the Setup program's folder is not a whole library for 64-bit Excel: it is "
     "damaged, incomplete or built for another kind of processor. The Add-In installation cannot "
     "continue: please get this Add-In package again from whoever supplied it. Shutting down.";
+// Names the file, then says what its mark does, in words true of that file.
 static const char MarkedFileFormat[] =
-    "Windows has marked the file %s as downloaded from the Internet, and Excel blocks the "
-    "macros of such files. The Add-In installation cannot continue. " UNBLOCK_STEPS " and run "
-    "Setup from the new folder. Shutting down.";
+    "Windows has marked the file %s as downloaded from the Internet, and %s. The Add-In "
+    "installation cannot continue. " UNBLOCK_STEPS " and run Setup from the new folder. Shutting "
+    "down.";
+// A path or an entry that does not fit its buffer: what it is, then what the user can do.
+static const char TooLongFormat[] =
+    "%s%s is too long for the Setup program. The Add-In installation cannot continue: %s. "
+    "Shutting down.";
+static const char MovePackage[] =
+    "move the package to a folder with a shorter path and run Setup from there";
 static const char NoExcelText[] =
     " This system does not seem to have Microsoft Excel (required for the Excel Add-In) "
     "installed. Shutting down.";
@@ -50,17 +57,19 @@ static bool ExcelRunning;
 // Window titles, read whole up to this many characters.
 const int TitleCapacity = 512;
 
-static int show_stop(const char *text)
-{
-    MessageBoxA(NULL, text, SetupCaption, MB_OK | MB_ICONEXCLAMATION);
-    return ExitStopped;
-}
-
-static int show_formatted_stop(const char *format, const char *path)
+// A stop whose message is a format filled with up to three texts.
+static int show_formatted_stop(const char *format, const char *first, const char *second = "",
+                               const char *third = "")
 {
     char text[MessageCapacity];
-    format_text(text, sizeof text, format, path);
+    format_text(text, sizeof text, format, first, second, third);
     return show_stop(text);
+}
+
+// what: "The path of " or the whole subject; name: what it names, or "".
+static int show_too_long(const char *what, const char *name, const char *remedy)
+{
+    return show_formatted_stop(TooLongFormat, what, name, remedy);
 }
 
 static int show_association_stop(DiscoveryStatus status)
@@ -72,16 +81,7 @@ static int show_association_stop(DiscoveryStatus status)
     case OpenCommandMissing: reason = "No registry entry for opening .XLS files."; break;
     default: reason = "Invalid registry entry for opening .XLS files."; break;
     }
-    char text[MessageCapacity];
-    format_text(text, sizeof text, "%s%s", reason, NoExcelText);
-    return show_stop(text);
-}
-
-static int show_path_too_long(const char *what)
-{
-    return show_formatted_stop("The path of %s is too long for the Setup program. The Add-In "
-                               "installation cannot continue. Shutting down.",
-                               what);
+    return show_formatted_stop("%s%s", reason, NoExcelText);
 }
 
 static int show_copy_failure(const char *folder, const char *name, DWORD code)
@@ -114,13 +114,12 @@ static int show_library_mismatch(int excel_bits, int library_bits)
 // whether it holds the library for 64-bit Excel.
 static int check_package(const char *SourceFolder, bool *has_library64)
 {
-    const char *const files[] = {AddinLibrary, AddinLibrary64, AddinWorkbook, AddinHelp, SetupWorkbook};
     char path[PathCapacity];
     *has_library64 = false;
-    for (const char *name : files) {
+    for (const char *name : PackageFiles) {
         // A path that does not fit is never taken for an absent file.
         if (!join_path(path, SourceFolder, name))
-            return show_path_too_long(name);
+            return show_too_long("The path of ", name, MovePackage);
         DWORD attributes = GetFileAttributesA(path);
         if (name == AddinLibrary64) {
             // Optional, but anything by its name must be a whole DLL for x86-64.
@@ -136,15 +135,19 @@ static int check_package(const char *SourceFolder, bool *has_library64)
     }
     // Never unmarked here: a program that clears the marks of whatever lies beside it
     // would run the macros of any workbook planted there.
-    for (const char *name : files) {
+    for (const char *name : PackageFiles) {
         if (name == AddinLibrary64 && !*has_library64)
             continue;
-        join_path(path, SourceFolder, name); // fits: joined above
+        if (!join_path(path, SourceFolder, name))
+            return show_too_long("The path of ", name, MovePackage);
         DownloadMark mark = download_mark(path);
         if (mark == MarkPathTooLong)
-            return show_path_too_long(name);
+            return show_too_long("The path of the download mark of ", name, MovePackage);
         if (mark == MarkedBlocked)
-            return show_formatted_stop(MarkedFileFormat, name);
+            return show_formatted_stop(MarkedFileFormat, name,
+                                       name == SetupWorkbook || name == AddinWorkbook
+                                           ? "Excel blocks the macros of such files"
+                                           : "its copy in Excel's Add-In folder would keep that mark");
     }
     return ExitDone;
 }
@@ -188,8 +191,7 @@ static int running_excel_guard()
         EnumWindows(excel_window_present, (LPARAM)console_title);
         if (!ExcelRunning)
             return ExitDone;
-        int answer =
-            MessageBoxA(NULL, RunningExcelText, SetupCaption, MB_OKCANCEL | MB_ICONEXCLAMATION);
+        int answer = show_message(RunningExcelText, MB_OKCANCEL | MB_ICONEXCLAMATION);
         if (answer == 0) // no box could be shown: asking again would loop for ever
             return ExitStopped;
         if (answer == IDCANCEL)
@@ -202,7 +204,7 @@ int main()
     restrict_dll_search();
     char SourceFolder[PathCapacity];
     if (source_folder(SourceFolder) != Found)
-        return show_path_too_long("the Setup program's folder");
+        return show_too_long("The path of ", "the Setup program's folder", MovePackage);
 
     // Before the running-Excel question: closing Excel is no use for a package that
     // cannot work.
@@ -215,21 +217,29 @@ int main()
     if (guard != ExitDone)
         return guard;
 
-    DiscoveryStatus status = locate_excel();
-    if (status == AssociationEmpty) {
+    // The class whose open command starts the Excel found; empty for one typed in the
+    // dialog, where the hand-off starts that EXCEL.EXE itself.
+    char ExcelClass[AssociationCapacity];
+    DiscoveryStatus status = locate_excel(ExcelClass);
+    if (status == AssociationEmpty || status == AssociationNotExcel) {
+        ExcelClass[0] = '\0';
         INT_PTR answer = DialogBoxParamA(NULL, IDD_WHERE_IS_EXCEL, NULL, where_is_excel_proc, 0);
         if (answer == -1) // the dialog could not be made: nobody cancelled
             return ExitStopped;
         if (answer == 0)
             return ExitCancelled;
         if (answer == WhereIsExcelPathTooLong)
-            return show_path_too_long("EXCEL.EXE");
+            return show_too_long("The path of ", "EXCEL.EXE that you entered",
+                                 "run Setup again and enter the path of EXCEL.EXE alone, with nothing "
+                                 "after it");
+        clean_excel_command();
     } else if (status == PathTooLong) {
-        return show_path_too_long("the .XLS registry entry");
+        return show_too_long("The .XLS registry entry", "",
+                             "repair Microsoft Office from Windows' list of installed programs, then run "
+                             "Setup again");
     } else if (status != Found) {
         return show_association_stop(status);
     }
-    clean_excel_command();
 
     // As soon as Excel is known, before the version question, the folder or any copy:
     // Excel loads only a library of its own kind, which for a 64-bit Excel is the 64-bit
@@ -238,14 +248,15 @@ int main()
     int excel_bits = program_bits(ExcelPath);
     const char *library = excel_bits == 64 && has_library64 ? AddinLibrary64 : AddinLibrary;
     char library_path[PathCapacity];
-    join_path(library_path, SourceFolder, library); // fits: the package check joined it
+    if (!join_path(library_path, SourceFolder, library))
+        return show_too_long("The path of ", library, MovePackage);
     int bits = library_bits(read_library_headers(library_path).machine);
     if (excel_bits != UnknownBits && bits != UnknownBits && bits != excel_bits)
         return show_library_mismatch(excel_bits, bits);
 
     int ExcelMajorVersion = 0;
     if (read_excel_major_version(&ExcelMajorVersion) != Found) {
-        int answer = MessageBoxA(NULL, VersionQuestionText, SetupCaption, MB_YESNOCANCEL);
+        int answer = show_message(VersionQuestionText, MB_YESNOCANCEL);
         if (answer == IDYES)
             ExcelMajorVersion = FirstApplicationDataVersion;
         else if (answer == IDNO)
@@ -261,31 +272,42 @@ int main()
     if (status == SpecialFolderServiceMissing)
         return show_stop("Unable to find Application Data folder, quitting.");
     if (status != Found)
-        return show_path_too_long("the Add-In folder for Excel");
+        return show_too_long("The path of ", "the Add-In folder for Excel",
+                             "ask whoever looks after this computer to give Excel an Add-In folder with a "
+                             "shorter path, then run Setup again");
+
+    // Every path of the package before the first change, though the package check proved
+    // that each fits. The library lands under its one name, which the add-in workbook
+    // declares.
+    char sources[ARRAYSIZE(InstallerFileSet)][PathCapacity];
+    for (size_t i = 0; i < ARRAYSIZE(InstallerFileSet); i++) {
+        const char *name = InstallerFileSet[i] == AddinLibrary ? library : InstallerFileSet[i];
+        if (!join_path(sources[i], SourceFolder, name))
+            return show_too_long("The path of ", name, MovePackage);
+    }
+    char workbook[PathCapacity];
+    if (!join_path(workbook, SourceFolder, SetupWorkbook))
+        return show_too_long("The path of ", SetupWorkbook, MovePackage);
 
     // Only the last level is created; a missing parent ends in "Failed to create the folder".
     if (!CreateDirectoryA(AddinFolder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
         return show_formatted_stop("Failed to create the folder %s", AddinFolder);
 
-    for (const char *name : InstallerFileSet) {
-        // The library lands under its one name, which the add-in workbook declares.
-        char source[PathCapacity];
+    for (size_t i = 0; i < ARRAYSIZE(InstallerFileSet); i++) {
+        const char *name = InstallerFileSet[i];
         char destination[PathCapacity];
-        if (name == AddinLibrary)
-            copy_text(source, sizeof source, library_path);
-        else
-            join_path(source, SourceFolder, name); // fits: the package check joined it
         if (!join_path(destination, AddinFolder, name))
             return show_copy_failure(AddinFolder, name, ERROR_FILENAME_EXCED_RANGE);
         // A read-only earlier copy would refuse to be overwritten. A copy that cannot be
         // removed is reported by the copy that follows.
         delete_file(destination);
-        if (!CopyFileA(source, destination, FALSE))
+        if (!CopyFileA(sources[i], destination, FALSE))
             return show_copy_failure(AddinFolder, name, GetLastError());
     }
 
-    char workbook[PathCapacity];
-    join_path(workbook, SourceFolder, SetupWorkbook); // fits: the package check joined it
-    open_document(workbook);
+    // To the Excel whose folder the files went to, never to whatever else ".xls" names.
+    // With no Excel named in the dialog (Excel 97 or earlier), the association is all
+    // there is.
+    open_document(workbook, ExcelClass, ExcelPath);
     return ExitDone;
 }

@@ -132,7 +132,7 @@ DownloadMark download_mark(const char *path)
     return zone == InternetZone || zone == RestrictedSitesZone ? MarkedBlocked : Unmarked;
 }
 
-void open_document(const char *path)
+void open_document(const char *path, const char *excel_class, const char *excel)
 {
     // The shell activates verb handlers and shell extensions through COM, so COM comes
     // first, apartment-threaded and without OLE1 DDE, as Windows asks of the shell's
@@ -142,7 +142,9 @@ void open_document(const char *path)
     bool com_ready = initialize != NULL && uninitialize != NULL &&
                      SUCCEEDED(initialize(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     auto execute = SYSTEM_FUNCTION("shell32.dll", ShellExecuteExA);
-    if (execute != NULL) {
+    // The path, quoted, and room for the quotation marks.
+    char quoted[PathCapacity + 2];
+    if (execute != NULL && format_text(quoted, sizeof quoted, "\"%s\"", path)) {
         SHELLEXECUTEINFOA request = {};
         request.cbSize = sizeof request;
         // We exit right after the call: the shell must finish its work (a DDE
@@ -153,6 +155,13 @@ void open_document(const char *path)
         request.lpVerb = "open";
         request.lpFile = path;
         request.nShow = SW_SHOWNORMAL;
+        if (excel_class[0] != '\0') {
+            request.fMask |= SEE_MASK_CLASSNAME;
+            request.lpClass = excel_class;
+        } else if (excel[0] != '\0') {
+            request.lpFile = excel;
+            request.lpParameters = quoted;
+        }
         execute(&request);
     }
     if (com_ready)

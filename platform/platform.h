@@ -45,11 +45,15 @@ bool delete_file(const char *path);
 enum DownloadMark { Unmarked, MarkedBlocked, MarkPathTooLong };
 DownloadMark download_mark(const char *path);
 
-// Hands a document to the shell ("open", SW_SHOWNORMAL) and waits only until the shell has
-// passed it on, not for Excel. OLE32 and SHELL32 are loaded only once the DLL search is
-// restricted: their own imports would otherwise be looked for beside the program too. The
-// outcome is not examined: Excel reports its own trouble.
-void open_document(const char *path);
+// Hands a document to Excel ("open", SW_SHOWNORMAL) through the shell, and waits only until
+// the shell has passed it on, not for Excel. With excel_class (not empty): by that class's
+// own verb, which a running Excel answers as it does a double-click, whatever program
+// ".xls" or the user's choice names. Else with excel (not empty): that program, given the
+// document's quoted path. Else the document's own association. OLE32 and SHELL32 are
+// loaded only once the DLL search is restricted: their own imports would otherwise be
+// looked for beside the program too. The outcome is not examined: Excel reports its own
+// trouble.
+void open_document(const char *path, const char *excel_class, const char *excel);
 
 // A function of a DLL of Windows, which is loaded by its full path in the system folder and
 // never from elsewhere; null when either is missing. The DLL stays loaded until the process

@@ -48,6 +48,12 @@ inline constexpr char AddinWorkbookCapitals[] = "KAVORLIB.XLA";
 inline constexpr const char *InstallerFileSet[] = {AddinLibrary, AddinWorkbook, AddinHelp};
 inline constexpr const char *UninstallerFileSet[] = {AddinLibrary, AddinWorkbookCapitals, AddinHelp};
 
+// Every file the installer copies or opens, in the order it checks them: the workbooks
+// first, whose marks of the web make Excel block their macros, so that a package whose
+// every file is marked is told by its setup workbook.
+inline constexpr const char *PackageFiles[] = {SetupWorkbook, AddinWorkbook, AddinLibrary, AddinLibrary64,
+                                               AddinHelp};
+
 // The programs' exit status, for scripts that deploy the add-in.
 enum ExitStatus {
     ExitDone = 0,

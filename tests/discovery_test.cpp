@@ -57,12 +57,43 @@ TEST_F(Discovery, EachAssociationStopAndFound)
         {"registered command", [] { register_xls_command("\"C:\\Office\\EXCEL.EXE\" \"%1\""); },
          Found},
     };
+    char ExcelClass[AssociationCapacity];
     for (const Row &row : rows) {
         reset_excel_registry();
         row.arrange();
-        EXPECT_EQ(row.expected, locate_excel()) << row.label;
+        EXPECT_EQ(row.expected, locate_excel(ExcelClass)) << row.label;
     }
-    EXPECT_STREQ("\"C:\\Office\\EXCEL.EXE\" \"%1\"", ExcelPath);
+    EXPECT_STREQ("c:\\office\\excel.exe", ExcelPath);
+    EXPECT_STREQ("KavorTest.Sheet", ExcelClass);
+}
+
+// LibreOffice's program is no Excel, by its version resource: Excel's own class comes next,
+// then App Paths, each only where it names an Excel that is there.
+TEST_F(Discovery, AnotherProgramsAssociationLeadsToExcelsOwnEntries)
+{
+    std::string office = make_temp_folder("office"), calc = make_temp_folder("calc");
+    std::string excel = install_stand_in_excel(office, 16), missing = office + "MISSING\\EXCEL.EXE";
+    struct Row {
+        const char *label;
+        std::string class_excel, app_path; // what Excel.Sheet.8 and App Paths name, if anything
+        DiscoveryStatus expected;
+        const char *excel_class;
+    } rows[] = {
+        {"Excel's class", excel, missing, Found, "Excel.Sheet.8"},
+        {"App Paths, Excel's class naming a removed Excel", missing, excel, Found, ""},
+        {"App Paths alone", "", excel, Found, ""},
+        {"nothing but removed Excels", missing, missing, AssociationNotExcel, ""},
+    };
+    char ExcelClass[AssociationCapacity];
+    for (const Row &row : rows) {
+        reset_excel_registry();
+        let_calc_take_xls(calc, row.class_excel);
+        if (!row.app_path.empty())
+            write_reg_string(HKEY_LOCAL_MACHINE, ExcelAppPath, NULL, row.app_path);
+        EXPECT_EQ(row.expected, locate_excel(ExcelClass)) << row.label;
+        EXPECT_STRCASEEQ(row.expected == Found ? excel.c_str() : "", ExcelPath) << row.label;
+        EXPECT_STREQ(row.excel_class, ExcelClass) << row.label;
+    }
 }
 
 TEST_F(Discovery, OpenCommandKeyWithoutDefaultValueGivesAnEmptyCommand)
@@ -71,7 +102,8 @@ TEST_F(Discovery, OpenCommandKeyWithoutDefaultValueGivesAnEmptyCommand)
     write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, ProgId);
     write_reg_string(HKEY_CLASSES_ROOT, CommandKey, "Other", "x");
     strcpy(ExcelPath, "stale");
-    EXPECT_EQ(Found, locate_excel());
+    char ExcelClass[AssociationCapacity];
+    EXPECT_EQ(Found, locate_excel(ExcelClass));
     EXPECT_STREQ("", ExcelPath);
 }
 
@@ -80,13 +112,15 @@ TEST_F(Discovery, UnterminatedValuesAreTerminatedInsideTheirBuffers)
     // A binary association value without its zero still names the program id.
     write_reg_bytes(HKEY_CLASSES_ROOT, ".xls", NULL, REG_BINARY, ProgId);
     write_reg_bytes(HKEY_CLASSES_ROOT, CommandKey, NULL, REG_BINARY, "C:\\Office\\EXCEL.EXE");
-    EXPECT_EQ(Found, locate_excel());
-    EXPECT_STREQ("C:\\Office\\EXCEL.EXE", ExcelPath);
+    char ExcelClass[AssociationCapacity];
+    EXPECT_EQ(Found, locate_excel(ExcelClass));
+    EXPECT_STREQ("c:\\office\\excel.exe", ExcelPath);
+    EXPECT_STREQ(ProgId, ExcelClass);
 
     // An open command of exactly 260 bytes without a zero is refused, never read past.
     memset(ExcelPath, 'X', sizeof ExcelPath);
     write_reg_bytes(HKEY_CLASSES_ROOT, CommandKey, NULL, REG_BINARY, unterminated(260));
-    EXPECT_EQ(OpenCommandUnreadable, locate_excel());
+    EXPECT_EQ(OpenCommandUnreadable, locate_excel(ExcelClass));
     EXPECT_EQ('\0', ExcelPath[0]);
 }
 

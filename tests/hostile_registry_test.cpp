@@ -103,7 +103,8 @@ TEST(HostileRegistry, DiscoveryStopsOrGivesATerminatedFolder)
         }
 
         memset(ExcelPath, 'Z', sizeof ExcelPath);
-        DiscoveryStatus status = locate_excel();
+        char ExcelClass[AssociationCapacity];
+        DiscoveryStatus status = locate_excel(ExcelClass);
         ASSERT_TRUE(status == Found || status == AssociationKeyMissing ||
                     status == AssociationUnreadable || status == AssociationEmpty ||
                     status == OpenCommandMissing || status == OpenCommandUnreadable ||

@@ -35,18 +35,23 @@ const char DamagedLibrary64Text[] =
     "The file kavorlib64.dll in the Setup program's folder is not a whole library for 64-bit Excel: it is "
     "damaged, incomplete or built for another kind of processor. The Add-In installation cannot continue: "
     "please get this Add-In package again from whoever supplied it. Shutting down.";
-std::string marked_text(const std::string &file)
+// What a mark does: Excel blocks the macros of a marked workbook; any other file only
+// carries its mark along.
+std::string marked_text(const std::string &file, bool workbook = true)
 {
-    return "Windows has marked the file " + file + " as downloaded from the Internet, and Excel blocks the "
-           "macros of such files. The Add-In installation cannot continue. To unblock the package, right-click "
-           "the downloaded zip file, click Properties, tick \"Unblock\" and click OK; then extract the zip "
-           "file again and run Setup from the new folder. Shutting down.";
+    return "Windows has marked the file " + file + " as downloaded from the Internet, and " +
+           (workbook ? "Excel blocks the macros of such files" : "its copy in Excel's Add-In folder would keep that mark") +
+           ". The Add-In installation cannot continue. To unblock the package, right-click the downloaded zip "
+           "file, click Properties, tick \"Unblock\" and click OK; then extract the zip file again and run Setup "
+           "from the new folder. Shutting down.";
 }
-std::string too_long_text(const std::string &what)
+// What is too long, and what the user can do about it.
+std::string too_long_text(const std::string &subject, const std::string &remedy)
 {
-    return "The path of " + what + " is too long for the Setup program. The Add-In installation cannot "
-           "continue. Shutting down.";
+    return subject + " is too long for the Setup program. The Add-In installation cannot continue: " + remedy +
+           ". Shutting down.";
 }
+const char MoveThePackage[] = "move the package to a folder with a shorter path and run Setup from there";
 
 const char Excel8[] = "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel";
 const std::vector<int> OkOnly = {IDOK};
@@ -57,6 +62,7 @@ protected:
     std::string shipment;
     std::string office;
     std::string addins; // the registry's "AddIn Path" for a stand-in Excel 97
+    std::string calc;   // LibreOffice's program folder, when a test lets it own ".xls"
     std::string program = InstallerProgram; // as it lies in the shipment
 
     void SetUp() override
@@ -68,6 +74,7 @@ protected:
         shipment = make_temp_folder("Microsoft Excel add-ins Łukasz 山田");
         office = make_temp_folder("office");
         addins = make_temp_folder("addins");
+        calc = make_temp_folder("LibreOffice");
         ASSERT_TRUE(copy_from_build(InstallerProgram, shipment + InstallerProgram));
         open_console_window(console_title());
         lay_shipment_files();
@@ -232,10 +239,13 @@ protected:
             EXPECT_FALSE(file_exists(folder + name)) << folder + name;
     }
 
-    // Opened once, in a window the user sees: SW_SHOWNORMAL, passed on by the shell.
+    // Opened once, in a window the user sees (SW_SHOWNORMAL, passed on by the shell), by the
+    // Excel in office, and never by LibreOffice, which got no add-in folder either.
     void expect_setup_workbook_opened(const Launched &run)
     {
-        EXPECT_EQ(shipment + SetupWorkbookFile + "\tshow 1\n", opened_after(run, office));
+        expect_opened_by(opened_after(run, office), shipment + SetupWorkbookFile, office + "EXCEL.EXE");
+        EXPECT_EQ("", read_file(opened_record_path(calc))) << "opened by LibreOffice";
+        EXPECT_FALSE(file_exists(calc + "Library")) << "an add-in folder beside LibreOffice";
     }
 };
 
@@ -305,6 +315,12 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
              mark_downloaded(shipment + SetupWorkbookFile, "[ZoneTransfer]\r\nHostUrl=about:internet\r\n");
              return office16();
          }},
+        {"LibreOffice owns .xls, Excel's own class names Excel",
+         [&] {
+             std::string folder = office16();
+             let_calc_take_xls(calc, office + "EXCEL.EXE");
+             return folder;
+         }},
         {"an application-data folder named outside code page 1252",
          [&] {
              std::string folder = move_application_data_folder();
@@ -332,6 +348,7 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
         }
         reset_excel_registry();
         office = make_temp_folder("office");
+        calc = make_temp_folder("LibreOffice");
         lay_shipment_files();
         library.clear();
         std::string folder = row.arrange();
@@ -438,7 +455,8 @@ TEST_F(Installer, EachAssociationStopHasItsMessage)
         // 240 bytes leave no room for "\shell\open\command" in the 256-byte buffer.
         {"association too long to name its command key",
          [] { write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, std::string(240, 'x')); },
-         too_long_text("the .XLS registry entry")},
+         too_long_text("The .XLS registry entry", "repair Microsoft Office from Windows' list of installed programs, "
+                                                  "then run Setup again")},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -463,11 +481,15 @@ class WhereIsExcel : public Installer {
 protected:
     HWND dialog = NULL;
 
-    // An Excel 97 stand-in that the association no longer names, and the dialog up.
-    void open_dialog(Launched &run)
+    // An Excel 97 stand-in that the association no longer names (it is empty, or names
+    // LibreOffice alone), and the dialog up.
+    void open_dialog(Launched &run, bool calc_owns_xls = false)
     {
         use_excel97();
-        write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, "");
+        if (calc_owns_xls)
+            let_calc_take_xls(calc);
+        else
+            write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, "");
         ASSERT_TRUE(launch_installer(run));
         dialog = wait_for_window(run, Deadline);
         ASSERT_TRUE(dialog != NULL);
@@ -475,13 +497,19 @@ protected:
     }
 };
 
-TEST_F(WhereIsExcel, TypedPathIsCleanedAndUsed)
+TEST_F(WhereIsExcel, TypedPathIsCleanedAndUsedAndOpensTheSetupWorkbook)
 {
-    Launched run;
-    open_dialog(run);
-    SetDlgItemTextA(dialog, 100, ("\"" + office + "EXCEL.EXE\" /e").c_str());
-    answer_and_expect_end(run, dialog, IDOK, 0);
-    expect_installed(addins);
+    for (bool calc_owns_xls : {false, true}) {
+        SCOPED_TRACE(calc_owns_xls ? "LibreOffice owns .xls" : "empty .xls association");
+        office = make_temp_folder("office");
+        addins = make_temp_folder("addins");
+        Launched run;
+        open_dialog(run, calc_owns_xls);
+        SetDlgItemTextA(dialog, 100, ("\"" + office + "EXCEL.EXE\" /e").c_str());
+        answer_and_expect_end(run, dialog, IDOK, 0);
+        expect_installed(addins);
+        expect_setup_workbook_opened(run);
+    }
 }
 
 TEST_F(WhereIsExcel, TypedExcelThatCannotLoadTheLibraryStops)
@@ -560,7 +588,11 @@ TEST_F(WhereIsExcel, PathTooLongForItsBufferIsRefusedNotCut)
         }
         press_button(dialog, IDOK);
         ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
-        HWND message = expect_message(run, too_long_text("EXCEL.EXE"), OkOnly, true);
+        HWND message = expect_message(run,
+                                      too_long_text("The path of EXCEL.EXE that you entered",
+                                                    "run Setup again and enter the path of EXCEL.EXE alone, with "
+                                                    "nothing after it"),
+                                      OkOnly, true);
         ASSERT_TRUE(message != NULL);
         answer_and_expect_end(run, message, IDOK, 1);
         expect_nothing_copied(addins);
@@ -628,10 +660,10 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
         DeleteFileA((shipment + file).c_str());
         return missing_text(file);
     };
-    auto marked = [&](const char *file, const std::string &text) {
+    auto marked = [&](const char *file, const std::string &text, bool workbook = true) {
         use_excel97();
         mark_downloaded(shipment + file, text);
-        return marked_text(file);
+        return marked_text(file, workbook);
     };
     auto ship64 = [&](const std::string &bytes) {
         use_excel97();
@@ -651,9 +683,13 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
                 write_file(shipment + name, name);
     };
     expect_each_stop({
-        {"the setup workbook marked as downloaded from the Internet, while Excel runs",
+        // As Explorer extracts a downloaded zip: the setup workbook is named.
+        {"every file marked as downloaded from the Internet, while Excel runs",
          [&] {
              excel.reset(new ExcelWindow("KavorTestWindow", "Microsoft Excel - Book1", false));
+             ship_libraries(32, 64, 32);
+             for (const char *file : {LibraryFile, "kavorlib64.dll", AddinWorkbookFile, HelpFile})
+                 mark_downloaded(shipment + file, "[ZoneTransfer]\r\nZoneId=3\r\n");
              return marked(SetupWorkbookFile, "[ZoneTransfer]\r\nZoneId=3\r\n");
          },
          [&] { excel->close(); }},
@@ -666,7 +702,7 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
                                               "HostUrl=https://example.com/kavor.zip\r\n");
          }},
         {"kavor.hlp marked from Restricted sites",
-         [&] { return marked(HelpFile, "[ZoneTransfer]\nZoneId=4\n"); }},
+         [&] { return marked(HelpFile, "[ZoneTransfer]\nZoneId=4\n", false); }},
         {"kavorlib.dll missing, over earlier copies",
          [&] {
              write_file(addins + LibraryFile, "old library", FILE_ATTRIBUTE_READONLY);
@@ -693,16 +729,17 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
         {"kavorlib64.dll for ARM64",
          [&] { return ship64(with_machine(library_bytes(64), IMAGE_FILE_MACHINE_ARM64)); }},
         {"kavorlib64.dll for i386", [&] { return ship64(library_bytes(32)); }},
-        {"kavorlib64.dll's path one byte too long, kavorlib.dll's not",
+        {"addinsetup.xls's path one byte too long, kavorlib.dll's not",
          [&] {
              long_shipment(246);
-             return too_long_text("kavorlib64.dll");
+             return too_long_text("The path of addinsetup.xls", MoveThePackage);
          }},
         // The mark's stream is named by the file's path and 16 characters more.
         {"the download mark's path too long to read",
          [&] {
              long_shipment(240);
-             return too_long_text(LibraryFile);
+             return too_long_text(std::string("The path of the download mark of ") + SetupWorkbookFile,
+                                  MoveThePackage);
          }},
     });
 }
@@ -729,7 +766,9 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
              install_stand_in_excel(office, 16);
              write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\16.0\\Common\\General",
                               "AddIns", std::string(250, 'a'));
-             return too_long_text("the Add-In folder for Excel");
+             return too_long_text("The path of the Add-In folder for Excel",
+                                  "ask whoever looks after this computer to give Excel an Add-In folder with a "
+                                  "shorter path, then run Setup again");
          },
          [] {}},
         {"parent of the add-in folder missing", [&] { return missing_parent("missing", "inner"); },

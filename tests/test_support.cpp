@@ -79,6 +79,9 @@ void reset_excel_registry()
                     std::string(own.c_str(), own.size() + 1));
     delete_reg_tree(HKEY_CLASSES_ROOT, ".xls");
     delete_reg_tree(HKEY_CLASSES_ROOT, "KavorTest.Sheet");
+    delete_reg_tree(HKEY_CLASSES_ROOT, "KavorTest.Calc");
+    delete_reg_tree(HKEY_CLASSES_ROOT, "Excel.Sheet.8");
+    delete_reg_tree(HKEY_LOCAL_MACHINE, ExcelAppPath);
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Classes\\.xls");
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Microsoft\\Office");
 }
@@ -103,6 +106,24 @@ std::string install_stand_in_excel(const std::string &folder, int major, const c
 std::string install_built_excel(const std::string &folder, const std::string &built)
 {
     return install_excel_as(built, folder + "EXCEL.EXE");
+}
+
+std::string let_calc_take_xls(const std::string &folder, const std::string &excel)
+{
+    std::string calc = folder + "scalc.exe";
+    EXPECT_TRUE(copy_from_build("stand-in-calc.exe", calc)) << calc;
+    write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, "KavorTest.Calc");
+    register_class("KavorTest.Calc", "\"" + calc + "\" -o \"%1\"");
+    if (!excel.empty())
+        register_class("Excel.Sheet.8", "\"" + excel + "\" \"%1\"");
+    return calc;
+}
+
+void expect_opened_by(const std::string &record, const std::string &document, const std::string &excel)
+{
+    // Started by a path the programs lower-cased, as Windows compares it, or by the
+    // association's own.
+    EXPECT_STRCASEEQ((document + "\tshow 1\t" + excel + "\n").c_str(), record.c_str());
 }
 
 std::string tiny_program(int bits) { return bits == 64 ? "machines\\program-x86_64.exe" : "machines\\program-i686.exe"; }

@@ -48,6 +48,14 @@ std::string install_stand_in_excel(const std::string &folder, int major,
                                    const char *name = "EXCEL.EXE");
 // The same with a program the build made (a path relative to build_folder()) as EXCEL.EXE.
 std::string install_built_excel(const std::string &folder, const std::string &built);
+// LibreOffice takes ".xls" over, as its setup does: the association names its class, which
+// opens workbooks in folder\scalc.exe, a stand-in whose version resource is Calc 7's. Excel's
+// own class, Excel.Sheet.8, keeps naming excel when it is given. Gives scalc.exe's path.
+std::string let_calc_take_xls(const std::string &folder, const std::string &excel = "");
+// Where Windows' App Paths names Excel, under HKEY_LOCAL_MACHINE.
+const char ExcelAppPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\excel.exe";
+// A record that holds exactly one document, opened in a window the user sees by excel.
+void expect_opened_by(const std::string &record, const std::string &document, const std::string &excel);
 // A program and a library of each machine, 32 or 64 bits; the stand-in Excel and the tests
 // are of this one.
 std::string tiny_program(int bits);

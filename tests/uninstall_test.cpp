@@ -27,12 +27,14 @@ class Uninstaller : public ::testing::Test {
 protected:
     std::string shipment;
     std::string office;
+    std::string calc; // LibreOffice's program folder, when a test lets it own ".xls"
 
     void SetUp() override
     {
         reset_excel_registry();
         shipment = make_temp_folder("shipment 設定 Łukasz");
         office = make_temp_folder("office");
+        calc = make_temp_folder("LibreOffice");
         ASSERT_TRUE(copy_from_build(UninstallerProgram, shipment + UninstallerProgram));
         write_file(shipment + RemovalWorkbookFile, "removal workbook");
     }
@@ -67,10 +69,10 @@ protected:
         EXPECT_EQ("someone else's add-in", read_file(folder + "other.xla"));
     }
 
-    // Opened once, in a window the user sees.
+    // Opened once, in a window the user sees, by the Excel in office.
     void expect_removal_workbook_opened(const Launched &run)
     {
-        EXPECT_EQ(shipment + RemovalWorkbookFile + "\tshow 1\n", opened_after(run, office));
+        expect_opened_by(opened_after(run, office), shipment + RemovalWorkbookFile, office + "EXCEL.EXE");
     }
 
     std::string program() const { return shipment + UninstallerProgram; }
@@ -105,6 +107,20 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
              write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", "");
              return lay_addin_files(library);
          }},
+        {"LibreOffice owns .xls, Excel's own class names Excel",
+         [&] {
+             install_stand_in_excel(office, 16);
+             let_calc_take_xls(calc, office + "EXCEL.EXE");
+             return lay_application_data_addins();
+         }},
+        // Excel is started by its path, not through a class.
+        {"LibreOffice owns .xls, App Paths names Excel 97",
+         [&] {
+             std::string folder = lay_addin_files(install_excel97_in(office, "office97"));
+             let_calc_take_xls(calc);
+             write_reg_string(HKEY_LOCAL_MACHINE, ExcelAppPath, NULL, office + "EXCEL.EXE");
+             return folder;
+         }},
         // Last: the marks stay. Only the removal workbook's own mark matters.
         {"the add-in's files beside it marked as downloaded, the workbook from a trusted site",
          [&] {
@@ -119,6 +135,7 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
         SCOPED_TRACE(row.label);
         reset_excel_registry();
         office = make_temp_folder("office");
+        calc = make_temp_folder("LibreOffice");
         std::string folder = row.arrange();
 
         Launched run;
@@ -129,6 +146,7 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
         expect_addin_files(folder, false);
         EXPECT_TRUE(file_exists(folder)) << "the add-in folder itself stays";
         expect_removal_workbook_opened(run);
+        EXPECT_EQ("", read_file(opened_record_path(calc))) << "opened by LibreOffice";
     }
 }
 
@@ -187,6 +205,8 @@ TEST_F(Uninstaller, EveryStopShowsItsMessage)
         {"no .xls association", -1, [] {}, IDYES},
         {"empty .xls association", -1,
          [] { write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, ""); }, IDNO},
+        // LibreOffice cannot run the removal workbook: it goes to nobody.
+        {"LibreOffice owns .xls, and nothing names Excel", -1, [&] { let_calc_take_xls(calc); }, IDYES},
         {"Excel without a version resource", 0, [] {}, IDCANCEL},
         // 250 bytes of folder leave no room for "kavorlib.dll" in a 260-byte path.
         {"add-in folder too long to hold a file name", 8,
@@ -223,11 +243,12 @@ TEST_F(Uninstaller, EveryStopShowsItsMessage)
         EXPECT_EQ(1u, exit_status(run));
 
         expect_addin_files(folder, true);
-        // Without an association the shell has nothing to open the workbook with.
+        // Handed to Excel once found, before the add-in folder is looked for.
         if (row.excel >= 0 && !marked)
             expect_removal_workbook_opened(run);
         else
             EXPECT_EQ("", opened_after(run, office));
+        EXPECT_EQ("", read_file(opened_record_path(calc))) << "opened by LibreOffice";
     }
 }
 

@@ -1,13 +1,7 @@
 // addin-uninstall: opens the removal workbook, then deletes the add-in's three files
 // from the folder Excel loads add-ins from, or tells the user how to do it by hand.
 #include "../discovery/discovery.h"
-#include "../product/product.h"
-
-static int show_stop(const char *text)
-{
-    MessageBoxA(NULL, text, SetupCaption, MB_OK | MB_ICONEXCLAMATION);
-    return ExitStopped;
-}
+#include "../product/messages.h"
 
 static int show_manual_removal_message()
 {
@@ -20,16 +14,18 @@ static int show_manual_removal_message()
                 "and KAVORLIB.DLL.",
                 "Kavor", AddinWorkbookCapitals, AddinWorkbookCapitals);
     // Any answer ends the program the same way.
-    MessageBoxA(NULL, text, SetupCaption, MB_YESNOCANCEL);
+    show_message(text, MB_YESNOCANCEL);
     return ExitStopped;
 }
 
 // A missing removal workbook is no stop. A marked one is: Excel would block its macros,
 // and the add-in would stay registered in Excel after its files are gone, to be missed at
 // every start of Excel. It is never unmarked here (see the installer's package check).
-static int check_removal_workbook(const char *workbook)
+// ExitDone when the uninstaller may go on, with whether the workbook is there.
+static int check_removal_workbook(const char *workbook, bool *present)
 {
-    if (GetFileAttributesA(workbook) == INVALID_FILE_ATTRIBUTES)
+    *present = GetFileAttributesA(workbook) != INVALID_FILE_ATTRIBUTES;
+    if (!*present)
         return ExitDone;
     switch (download_mark(workbook)) {
     case MarkPathTooLong:
@@ -54,18 +50,22 @@ int main()
     if (source_folder(SourceFolder) != Found)
         return show_manual_removal_message();
 
-    // Excel runs the removal workbook; nothing waits for it.
     char workbook[PathCapacity];
-    if (join_path(workbook, SourceFolder, RemovalWorkbook)) {
-        int check = check_removal_workbook(workbook);
+    bool have_workbook = join_path(workbook, SourceFolder, RemovalWorkbook);
+    if (have_workbook) {
+        int check = check_removal_workbook(workbook, &have_workbook);
         if (check != ExitDone)
             return check;
-        open_document(workbook);
     }
 
-    if (locate_excel() != Found)
+    // Only Excel can run the removal workbook: with no Excel found, it goes to nobody.
+    char ExcelClass[AssociationCapacity];
+    if (locate_excel(ExcelClass) != Found)
         return show_manual_removal_message();
-    clean_excel_command();
+    // Excel runs the removal workbook; nothing waits for it.
+    if (have_workbook)
+        open_document(workbook, ExcelClass, ExcelPath);
+
     int ExcelMajorVersion = 0;
     if (read_excel_major_version(&ExcelMajorVersion) != Found)
         return show_manual_removal_message();

@@ -29,15 +29,21 @@ static void write_default(const char *key, const std::string &value)
     RegCloseKey(handle);
 }
 
+void register_class(const char *class_name, const std::string &command)
+{
+    std::string key = std::string(class_name) + "\\shell\\open\\";
+    write_default((key + "command").c_str(), command);
+    // Excel's class asks for DDE too. No stand-in answers it: the shell then starts the
+    // command above, which records the workbook.
+    write_default((key + "ddeexec").c_str(), "[open(\"%1\")]");
+    write_default((key + "ddeexec\\application").c_str(), "Excel");
+    write_default((key + "ddeexec\\topic").c_str(), "system");
+}
+
 void register_xls_command(const std::string &command)
 {
     write_default(".xls", "KavorTest.Sheet");
-    write_default("KavorTest.Sheet\\shell\\open\\command", command);
-    // Excel's association asks for DDE too. No stand-in Excel answers it: the shell then
-    // starts the command above, which records the workbook.
-    write_default("KavorTest.Sheet\\shell\\open\\ddeexec", "[open(\"%1\")]");
-    write_default("KavorTest.Sheet\\shell\\open\\ddeexec\\application", "Excel");
-    write_default("KavorTest.Sheet\\shell\\open\\ddeexec\\topic", "system");
+    register_class("KavorTest.Sheet", command);
 }
 
 std::string opened_record_path(const std::string &excel_folder) { return excel_folder + "opened.txt"; }

@@ -10,12 +10,13 @@ std::string program_folder();
 // Lines of a record, each ended by a newline.
 size_t record_lines(const std::string &record);
 
-// ".xls" -> "KavorTest.Sheet" -> shell\open\command = command, with the DDE entries that
-// Excel's own association has.
+// A class whose open verb runs command, with the DDE entries that Excel's own class has.
+void register_class(const char *class_name, const std::string &command);
+// ".xls" -> "KavorTest.Sheet", a class whose open verb runs command.
 void register_xls_command(const std::string &command);
 
-// The record beside the stand-in: one line a document, "PATH<TAB>show N", where N is the
-// show state the shell passed on (-1: none).
+// The record beside the stand-in: one line a document, "PATH<TAB>show N<TAB>PROGRAM", where
+// N is the show state the shell passed on (-1: none) and PROGRAM the stand-in's own path.
 std::string opened_record_path(const std::string &excel_folder);
 
 // A whole file, or nothing when it cannot be read; others may go on writing it.

@@ -1,6 +1,7 @@
-// A stand-in for EXCEL.EXE. Opened with a document, it appends the document's path and the
-// show state the shell passed on to the record beside itself, so tests see what the shell
-// asked it to open and how.
+// A stand-in for EXCEL.EXE (or, built with OTHER_PROGRAM, for LibreOffice's scalc.exe).
+// Opened with a document, it appends the document's path, the show state the shell passed
+// on and its own path to the record beside itself, so tests see what was opened, how, and
+// by which program.
 //   --window CLASS TITLE [hidden]  shows a top-level window until that is closed
 //   --register                     registers itself as the ".xls" handler
 //   --wait-opened N                waits up to 60 s until the record holds N documents
@@ -47,8 +48,10 @@ static int record_document(const char *document)
     startup.cb = sizeof startup;
     GetStartupInfoA(&startup);
     int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    char line[MAX_PATH * 2];
-    snprintf(line, sizeof line, "%s\tshow %d\n", document, show);
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(NULL, self, MAX_PATH);
+    char line[MAX_PATH * 3];
+    snprintf(line, sizeof line, "%s\tshow %d\t%s\n", document, show, self);
 
     HANDLE file = CreateFileA(opened_record_path(program_folder()).c_str(), FILE_APPEND_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, NULL);

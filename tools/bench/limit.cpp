@@ -7,12 +7,13 @@
 #include "../../product/product.h"
 #include "../../platform/platform.h"
 
-// Exactly as the shipped programs do it, since Windows asks it of a caller that exits at once.
+// As the shipped programs do it, since Windows asks it of a caller that exits at once; by
+// the association, whose class the shipped programs name: the same work for the shell.
 static void hand_to_shell(const char *folder, const char *name)
 {
     char workbook[PathCapacity];
     join_path(workbook, folder, name);
-    open_document(workbook);
+    open_document(workbook, "", "");
 }
 
 int main(int, char **argv)
