@@ -102,21 +102,27 @@ void restrict_dll_search()
 }
 
 // Only these two errors say that nothing is there; any other leaves the file in doubt.
-static bool file_absent(const char *path)
+static DeleteResult file_state(DWORD attributes)
 {
-    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
-        return false;
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        return FileStillThere;
     DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileGone : FileInDoubt;
 }
 
-bool delete_file(const char *path)
+DeleteResult delete_file(const char *path)
 {
-    if (file_absent(path))
-        return true;
+    DWORD attributes = GetFileAttributesA(path);
+    DeleteResult state = file_state(attributes);
+    if (state != FileStillThere)
+        return state;
     SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE);
     DeleteFileA(path);
-    return file_absent(path);
+    state = file_state(GetFileAttributesA(path));
+    // Left where it is as it was, for the user to find.
+    if (state == FileStillThere)
+        SetFileAttributesA(path, attributes);
+    return state;
 }
 
 DownloadMark download_mark(const char *path)

@@ -33,10 +33,12 @@ LONG read_reg_default(HKEY key, char *buffer, DWORD capacity);
 void restrict_dll_search();
 
 // Deletes a file whatever its attributes: read-only, hidden and system files refuse
-// deletion until they are cleared. True when no file is left there, deleted now or not
-// there at all (not found, or its folder not found); a file whose attributes cannot be
-// read for any other reason counts as still there.
-bool delete_file(const char *path);
+// deletion until they are cleared. FileGone when no file is left there, deleted now or not
+// there at all (not found, or its folder not found); FileStillThere when it could not be
+// deleted (another program holds it open), its attributes then as they were; FileInDoubt
+// when Windows cannot even tell whether a file is there.
+enum DeleteResult { FileGone, FileStillThere, FileInDoubt };
+DeleteResult delete_file(const char *path);
 
 // Whether Windows marked a file as downloaded from where Excel blocks macros: the Internet
 // (zone 3) or Restricted sites (4), by the zone its Zone.Identifier stream records (the

@@ -57,9 +57,9 @@ inline constexpr const char *PackageFiles[] = {SetupWorkbook, AddinWorkbook, Add
 // The programs' exit status, for scripts that deploy the add-in.
 enum ExitStatus {
     ExitDone = 0,
-    // stopped with a message, or no message could be shown; also the uninstaller, without
-    // a message, when a file could not be deleted
-    ExitStopped = 1,
-    ExitCancelled = 2, // the user cancelled: running-Excel message, dialog, version question
+    ExitStopped = 1, // stopped with a message, or no message could be shown
+    // the user cancelled: running-Excel message, dialog, version question, or the
+    // uninstaller's message for files still held open, which are left where they are
+    ExitCancelled = 2,
 };
 #endif

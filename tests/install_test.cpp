@@ -249,28 +249,6 @@ protected:
     }
 };
 
-// A top-level window of the stand-in Excel, up until the test closes it.
-struct ExcelWindow {
-    Launched process;
-    HWND window = NULL;
-
-    ExcelWindow(const char *class_name, const std::string &title, bool hidden)
-    {
-        std::string arguments = std::string("--window ") + class_name + " \"" + title + "\"" +
-                                (hidden ? " hidden" : "");
-        if (!launch(build_folder() + "stand-in-excel16.exe", process, arguments))
-            return;
-        DWORD start = GetTickCount();
-        while ((window = FindWindowA(class_name, title.c_str())) == NULL && GetTickCount() - start < Deadline)
-            Sleep(20);
-    }
-    void close()
-    {
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(wait_for_exit(process, Deadline));
-    }
-};
-
 TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook)
 {
     std::string library; // what kavorlib.dll must hold, when a row ships real libraries

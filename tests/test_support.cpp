@@ -200,6 +200,28 @@ bool launch(const std::string &exe, Launched &process, const std::string &argume
     return false;
 }
 
+ExcelWindow::ExcelWindow(const char *class_name, const std::string &title, bool hidden,
+                         const std::vector<std::string> &held)
+{
+    std::string arguments = std::string("--window ") + class_name + " \"" + title + "\"" + (hidden ? " hidden" : "");
+    if (!held.empty())
+        arguments += " --hold";
+    for (const std::string &file : held)
+        arguments += " \"" + file + "\"";
+    if (!launch(build_folder() + "stand-in-excel16.exe", process, arguments))
+        return;
+    DWORD start = GetTickCount();
+    while ((window = FindWindowA(class_name, title.c_str())) == NULL && GetTickCount() - start < 30000)
+        Sleep(20);
+    EXPECT_TRUE(window != NULL) << "no window of the stand-in Excel";
+}
+
+void ExcelWindow::close()
+{
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(wait_for_exit(process, 30000));
+}
+
 void open_console_window(const std::string &title)
 {
     FreeConsole();

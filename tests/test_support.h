@@ -88,6 +88,16 @@ struct Launched {
     ~Launched();
 };
 
+// A top-level window of a stand-in Excel, up until the test closes it; meanwhile it holds
+// the files held open as Excel holds a loaded add-in's, sharing them only for reading.
+struct ExcelWindow {
+    Launched process;
+    HWND window = NULL;
+    ExcelWindow(const char *class_name, const std::string &title, bool hidden,
+                const std::vector<std::string> &held = {});
+    void close();
+};
+
 // Programs launched share the test's console.
 bool launch(const std::string &exe, Launched &process, const std::string &arguments = "");
 // Gives the test, and so the programs it launches, a new console whose window exists from

@@ -150,8 +150,8 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
     }
 }
 
-// Exit status 0 when the files are gone, whoever deleted them; 1 when one stays in use.
-TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
+// Exit status 0 when the files are gone, whoever deleted them, without a message.
+TEST_F(Uninstaller, FilesAlreadyGoneBringNoMessage)
 {
     install_stand_in_excel(office, 8);
     std::string folder = make_temp_folder("addin-path");
@@ -170,28 +170,56 @@ TEST_F(Uninstaller, FilesAlreadyGoneOrInUseBringNoMessage)
     ASSERT_TRUE(runs_silently(second, Deadline));
     EXPECT_EQ(0u, exit_status(second));
     EXPECT_TRUE(file_exists(folder));
+}
 
-    // Excel still holds the add-in workbook open, sharing it with no one.
-    lay_addin_files(folder);
-    HANDLE held = CreateFileA((folder + AddinWorkbookFile).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
-                              0, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    Launched third;
-    ASSERT_TRUE(launch(program(), third));
-    EXPECT_TRUE(runs_silently(third, Deadline));
-    EXPECT_EQ(1u, exit_status(third));
-    CloseHandle(held);
-    EXPECT_TRUE(file_exists(folder + AddinWorkbookFile));
-    EXPECT_FALSE(file_exists(folder + LibraryFile));
-    EXPECT_FALSE(file_exists(folder + HelpFile));
-
-    // A folder Windows cannot even look into ("|" is no character of a file name): whether
-    // the files are there is unknown, so they do not count as gone.
-    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", folder + "no|such");
-    Launched fourth;
-    ASSERT_TRUE(launch(program(), fourth));
-    EXPECT_TRUE(runs_silently(fourth, Deadline));
-    EXPECT_EQ(1u, exit_status(fourth));
+// Excel holds the loaded add-in's workbook and library open until it ends: the user is
+// told which files are left where, and closes Excel and retries, or cancels.
+TEST_F(Uninstaller, FilesExcelHoldsOpenAreNamedUntilTheUserClosesExcelAndRetries)
+{
+    install_stand_in_excel(office, 8);
+    std::string folder = make_temp_folder("addin-path");
+    write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", folder.substr(0, folder.size() - 1));
+    // The bytes and attributes of the two files Excel holds.
+    auto held_state = [&] {
+        std::string state;
+        for (const char *name : {LibraryFile, AddinWorkbookFile})
+            state += read_file(folder + name) + std::to_string(GetFileAttributesA((folder + name).c_str())) + "\n";
+        return state;
+    };
+    for (int answer : {IDRETRY, IDCANCEL}) {
+        SCOPED_TRACE(answer == IDRETRY ? "Retry once Excel is closed" : "Cancel");
+        lay_addin_files(folder);
+        std::string before = held_state();
+        ExcelWindow excel("KavorTestWindow", "Book1 - Excel", false,
+                          {folder + LibraryFile, folder + "KAVORLIB.XLA"});
+        Launched run;
+        ASSERT_TRUE(launch(program(), run));
+        HWND window = wait_for_window(run, Deadline);
+        ASSERT_TRUE(window != NULL) << "no message box";
+        SeenWindow seen = read_window(window);
+        EXPECT_EQ(Caption, seen.caption);
+        EXPECT_EQ("The files kavorlib.dll and KAVORLIB.XLA could not be deleted from the Add-In folder " + folder +
+                      " because Microsoft Excel, or another program, still has them open. Let the removal "
+                      "workbook finish in Excel (click \"Enable Content\" if Excel asks), close Excel, then click "
+                      "Retry. Cancel leaves them in that folder.",
+                  seen.text);
+        EXPECT_EQ((std::vector<int>{IDRETRY, IDCANCEL}), seen.buttons);
+        EXPECT_TRUE(seen.has_icon);
+        if (answer == IDRETRY)
+            excel.close();
+        press_button(window, answer);
+        ASSERT_TRUE(wait_for_window_gone(window, Deadline));
+        EXPECT_TRUE(runs_silently(run, Deadline));
+        EXPECT_EQ(answer == IDRETRY ? 0u : 2u, exit_status(run));
+        EXPECT_FALSE(file_exists(folder + HelpFile));
+        if (answer == IDRETRY) {
+            expect_addin_files(folder, false);
+        } else {
+            EXPECT_EQ(before, held_state()) << "the files left are not as they were";
+            excel.close();
+        }
+        EXPECT_EQ("someone else's add-in", read_file(folder + "other.xla"));
+    }
 }
 
 TEST_F(Uninstaller, EveryStopShowsItsMessage)
@@ -215,6 +243,9 @@ TEST_F(Uninstaller, EveryStopShowsItsMessage)
          },
          IDYES},
         {"no application-data folder", 16, break_application_data_folder, IDNO},
+        // "|" is no character of a file name: whether the files are there is unknown.
+        {"an add-in folder Windows cannot look into", 8,
+         [] { write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", "C:\\no|such"); }, IDCANCEL},
         // Before the hand-off: nothing is opened, nothing deleted.
         {"the removal workbook marked as downloaded from the Internet", 16,
          [&] { mark_downloaded(shipment + RemovalWorkbookFile, "[ZoneTransfer]\r\nZoneId=3\r\n"); }, IDOK},

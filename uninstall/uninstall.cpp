@@ -18,6 +18,23 @@ static int show_manual_removal_message()
     return ExitStopped;
 }
 
+// Names the files still there after a pass, and where, and asks the user to close Excel.
+// The answer: IDRETRY, IDCANCEL, or 0 when no box could be shown.
+static int show_files_in_use(const char *const *left, size_t count, const char *AddinFolder)
+{
+    static const char Format[] =
+        "The %s %s could not be deleted from the Add-In folder %s because Microsoft Excel, or "
+        "another program, still has %s open. Let the removal workbook finish in Excel (click \"Enable "
+        "Content\" if Excel asks), close Excel, then click Retry. Cancel leaves %s in that folder.";
+    char names[64];
+    format_text(names, sizeof names, count == 1 ? "%s" : count == 2 ? "%s and %s" : "%s, %s and %s", left[0],
+                count > 1 ? left[1] : "", count > 2 ? left[2] : "");
+    const char *them = count == 1 ? "it" : "them";
+    char text[sizeof Format + sizeof names + PathCapacity];
+    format_text(text, sizeof text, Format, count == 1 ? "file" : "files", names, AddinFolder, them, them);
+    return show_message(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION);
+}
+
 // A missing removal workbook is no stop. A marked one is: Excel would block its macros,
 // and the add-in would stay registered in Excel after its files are gone, to be missed at
 // every start of Excel. It is never unmarked here (see the installer's package check).
@@ -73,15 +90,26 @@ int main()
     if (resolve_addin_folder(ExcelMajorVersion, AddinFolder) != Found)
         return show_manual_removal_message();
 
-    // A file that may still be there afterwards (in use, say) is reported to a deploying
-    // script by the exit status alone; one that was already gone counts as deleted.
-    int result = ExitDone;
-    for (const char *name : UninstallerFileSet) {
-        char path[PathCapacity];
-        if (!join_path(path, AddinFolder, name))
-            return show_manual_removal_message();
-        if (!delete_file(path))
-            result = ExitStopped;
+    // Excel holds a loaded add-in's files open until it ends, and cannot be asked to let
+    // go: the user closes it and says when, as often as need be. Nothing else waits.
+    for (;;) {
+        const char *left[ARRAYSIZE(UninstallerFileSet)];
+        size_t count = 0;
+        for (const char *name : UninstallerFileSet) {
+            char path[PathCapacity];
+            if (!join_path(path, AddinFolder, name))
+                return show_manual_removal_message();
+            DeleteResult result = delete_file(path);
+            // A folder Windows cannot even look into: the user is told where to look.
+            if (result == FileInDoubt)
+                return show_manual_removal_message();
+            if (result == FileStillThere)
+                left[count++] = name;
+        }
+        if (count == 0)
+            return ExitDone;
+        int answer = show_files_in_use(left, count, AddinFolder);
+        if (answer != IDRETRY)
+            return answer == IDCANCEL ? ExitCancelled : ExitStopped;
     }
-    return result;
 }

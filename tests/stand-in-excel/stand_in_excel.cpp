@@ -2,7 +2,10 @@
 // Opened with a document, it appends the document's path, the show state the shell passed
 // on and its own path to the record beside itself, so tests see what was opened, how, and
 // by which program.
-//   --window CLASS TITLE [hidden]  shows a top-level window until that is closed
+//   --window CLASS TITLE [hidden] [--hold FILE...]
+//                                  shows a top-level window until that is closed, holding
+//                                  the files open meanwhile as Excel holds a loaded add-in's:
+//                                  for reading, sharing only reading
 //   --register                     registers itself as the ".xls" handler
 //   --wait-opened N                waits up to 60 s until the record holds N documents
 #include "excel_record.h"
@@ -65,8 +68,17 @@ static int record_document(const char *document)
 
 int main(int argc, char **argv)
 {
-    if (argc >= 4 && strcmp(argv[1], "--window") == 0)
-        return show_window(argv[2], argv[3], argc >= 5 && strcmp(argv[4], "hidden") == 0);
+    if (argc >= 4 && strcmp(argv[1], "--window") == 0) {
+        bool hidden = argc >= 5 && strcmp(argv[4], "hidden") == 0;
+        for (int i = hidden ? 5 : 4; i < argc; i++) {
+            // Closed when the process ends.
+            if (strcmp(argv[i], "--hold") != 0 &&
+                CreateFileA(argv[i], GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL) ==
+                    INVALID_HANDLE_VALUE)
+                return 1;
+        }
+        return show_window(argv[2], argv[3], hidden);
+    }
     if (argc >= 2 && strcmp(argv[1], "--register") == 0) {
         char path[MAX_PATH];
         GetModuleFileNameA(NULL, path, MAX_PATH);

@@ -126,9 +126,12 @@ cp "$build/machines/library-i686.dll" "$shipment_unix/$(product_fact ADDIN_LIBRA
 "$WINELOADER" "$shipment\\$installer" </dev/null &>/dev/null &
 capture "^$(product_fact SETUP_CAPTION)$" library-mismatch.png
 
-# The package was downloaded with a browser and extracted by Explorer: the setup workbook
-# carries the mark of the web (under Wine, the stream is a file of its name beside it).
-printf '[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://example.com/kavor-addin-setup.zip\r\n' \
-    > "$shipment_unix/$(product_fact SETUP_WORKBOOK):Zone.Identifier"
+# The package was downloaded with a browser and extracted by Explorer, which marks every
+# file it extracts with the mark of the web (under Wine, the stream is a file of its name
+# beside it).
+for file in $(shipped_files); do
+    printf '[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://example.com/kavor-addin-setup.zip\r\n' \
+        > "$shipment_unix/$file:Zone.Identifier"
+done
 "$WINELOADER" "$shipment\\$installer" </dev/null &>/dev/null &
 capture "^$(product_fact SETUP_CAPTION)$" downloaded-package.png
