@@ -37,7 +37,8 @@ for run in 1 2; do
     TZ=$([ $run = 1 ] && echo Pacific/Kiritimati || echo America/Adak) KAVOR_DIST=$work/dist$run \
         bash "$package" --payload good > pack$run.log || { cat pack$run.log; fail "the good folder is refused"; }
 done
-KAVOR_DIST=$work/signed KAVOR_SIGN_PKCS12=$signer/signer.p12 KAVOR_SIGN_PASSWORD_FILE=$signer/password \
+# The password through a pipe, as a password manager gives it: it can be read only once.
+KAVOR_DIST=$work/signed KAVOR_SIGN_PKCS12=$signer/signer.p12 KAVOR_SIGN_PASSWORD_FILE=<(cat "$signer/password") \
     bash "$package" --payload good </dev/null > pack-signed.log 2>&1 || { cat pack-signed.log; fail "signed packing"; }
 zip=$(ls dist1/*.zip) && name=$(basename "$zip" .zip)
 signed_zip=$work/signed/$name.zip
@@ -60,6 +61,21 @@ for line in "kavorlib64.dll is a DLL for x86-64: it loads only in 64-bit Excel, 
             "For 64-bit Excel the installer copies kavorlib64.dll under the name kavorlib.dll."; do
     unzip -p "$zip64" "$name/SHIPPING.txt" | grep -qxF -- "$line" || fail "SHIPPING.txt lacks the line \"$line\""
 done
+
+# Signing settings that cannot work stop the command (exit status 2) with their name, before
+# it builds or removes anything: the signed package above stays as it was.
+listing() { find signed -printf '%p %s %T@ %C@\n' | sort; }
+signed_before=$(listing)
+while IFS='|' read -r certificate password named; do
+    KAVOR_DIST=$work/signed KAVOR_SIGN_PKCS12=$certificate KAVOR_SIGN_PASSWORD_FILE=$password \
+        bash "$package" --payload good </dev/null > row.log 2>&1 && was=0 || was=$?
+    [ $was = 2 ] && grep -qF "Cannot read $named," row.log && [ "$(listing)" = "$signed_before" ] &&
+        echo "ok stopped before packing: $named" || { cat row.log; fail "$named: exit status $was, not named, or the dist folder changed"; }
+done <<ROWS
+$signer/signer.p12|$work/no-password|$work/no-password
+$work/no-signer.p12|$signer/password|$work/no-signer.p12
+$signer/signer.p12|$work/good|$work/good
+ROWS
 
 # --verify passes both good zips, and says which are signed.
 verify() { # ZIP LOG [ARGUMENT...]: the verify command's exit status
