@@ -224,8 +224,11 @@ lies beside it would run the macros of any workbook planted next to it. Therefor
 The libraries
 
 Each DLL must be built for the Excel that loads it: i386 for 32-bit Excel, x86-64 for
-64-bit Excel, Excel on Windows on Arm included (it runs as Arm64EC and loads x86-64
-libraries). No Excel loads a DLL built for ARM64: ship the x86-64 build instead.
+64-bit Excel. The x86-64 build serves every 64-bit Excel, Excel on Windows on Arm included
+(it runs as Arm64EC and loads x86-64 libraries). The installer refuses a DLL whose header
+says ARM64, classic ARM64 and ARM64X alike: an ARM64X DLL, which Excel on Windows on Arm
+would load, has the same header as a classic one, which no Excel loads, and the header is
+all the installer reads. Ship the x86-64 build.
 TXT
 (cd "$staging" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort \
     | xargs -d '\n' sha256sum > SHA256SUMS)

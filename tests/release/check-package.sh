@@ -47,7 +47,8 @@ cmp "dist1/$name.zip" "dist2/$name.zip" && echo "ok packed twice: byte-identical
   "$(unzip -p "$zip" "$name/SHA256SUMS" | sed 's/^[0-9a-f]*  //' | sort)" ] || fail "SHA256SUMS does not list every other file"
 for line in "kavorlib.dll is a DLL for i386: it loads only in 32-bit Excel." \
             "  kavor.hlp        the add-in's help file          (copied by the installer)" \
-            "  DEL_ADDIN.XLS    opened in Excel when uninstalling"; do
+            "  DEL_ADDIN.XLS    opened in Excel when uninstalling" \
+            "says ARM64, classic ARM64 and ARM64X alike: an ARM64X DLL, which Excel on Windows on Arm"; do
     unzip -p "$zip" "$name/SHIPPING.txt" | grep -qxF -- "$line" || fail "SHIPPING.txt lacks the line \"$line\""
 done
 
@@ -146,6 +147,6 @@ echo notes > notes.txt|no|warning notes.txt is none of the add-in's files
 rm kavor.hlp; mv DEL_ADDIN.XLS del_addin.xls|yes|del_addin.xls should be named DEL_ADDIN.XLS
 cp "$machines/library-i686.dll" kavorlib64.dll|yes|kavorlib64.dll is not a library for 64-bit Excel: it is a DLL for i386
 cp "$machines/library-x86_64.dll" kavorlib.dll; cp kavorlib.dll kavorlib64.dll|yes|kavorlib.dll and kavorlib64.dll are both for 64-bit Excel: 32-bit Excel would have no library it can load
-arm64 "$machines/library-x86_64.dll" > kavorlib64.dll|yes|kavorlib64.dll is a DLL for ARM64, which no Excel loads: ship the x86-64 build, which Excel on Windows on Arm loads too
+arm64 "$machines/library-x86_64.dll" > kavorlib64.dll|yes|kavorlib64.dll is a DLL for ARM64, classic or ARM64X (its header does not tell which), and the installer refuses both: ship the x86-64 build, which every 64-bit Excel loads, Excel on Windows on Arm included
 ROWS
 exit $((status > 0))
