@@ -10,7 +10,10 @@
 #                                    as they are, without a build
 #   KAVOR_DIST                       where the zip goes instead of build/dist
 #   KAVOR_SIGN_PKCS12, KAVOR_SIGN_PASSWORD_FILE, KAVOR_SIGN_TIMESTAMP_URL: see sign.sh;
-#                                    without a certificate the programs are packed unsigned
+#                                    without a certificate the programs are packed unsigned;
+#                                    a certificate or password file that cannot be read stops
+#                                    the command (exit status 2) before it builds or removes
+#                                    anything
 #   KAVOR_VERIFY_CA                  --verify: the certificates (PEM) that signatures must
 #                                    lead to; the system's trusted ones otherwise
 #   SOURCE_DATE_EPOCH                the files' time in the zip; the last commit's otherwise
@@ -28,6 +31,12 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ -z "$require_signature" ] || [ -n "$verify" ] || usage
+# The signing settings before anything is installed, built or removed, from the caller's
+# folder: the certificate, and the password, read here once.
+if [ -z "$verify" ] && [ -n "${KAVOR_SIGN_PKCS12:-}" ]; then
+    source "$(dirname "$0")/sign.sh"
+    take_signing_settings
+fi
 # The caller's relative paths, before the move to the project's folder.
 absolute() { [ -z "$1" ] || realpath -m -- "$1"; }
 payload=$(absolute "$payload") verify=$(absolute "$verify")
@@ -148,7 +157,7 @@ rm -rf "$staging" "$dist/$name.zip"
 mkdir -p "$staging"
 for exe in "${programs_shipped[@]}"; do cp "$programs/$exe" "$staging/"; done
 if [ -n "${KAVOR_SIGN_PKCS12:-}" ]; then
-    bash tools/sign.sh "${programs_shipped[@]/#/$staging/}"
+    sign_programs "${programs_shipped[@]/#/$staging/}"
 else
     echo "Not signed: KAVOR_SIGN_PKCS12 names no certificate."
 fi
@@ -215,8 +224,11 @@ lies beside it would run the macros of any workbook planted next to it. Therefor
 The libraries
 
 Each DLL must be built for the Excel that loads it: i386 for 32-bit Excel, x86-64 for
-64-bit Excel, Excel on Windows on Arm included (it runs as Arm64EC and loads x86-64
-libraries). No Excel loads a DLL built for ARM64: ship the x86-64 build instead.
+64-bit Excel. The x86-64 build serves every 64-bit Excel, Excel on Windows on Arm included
+(it runs as Arm64EC and loads x86-64 libraries). The installer refuses a DLL whose header
+says ARM64, classic ARM64 and ARM64X alike: an ARM64X DLL, which Excel on Windows on Arm
+would load, has the same header as a classic one, which no Excel loads, and the header is
+all the installer reads. Ship the x86-64 build.
 TXT
 (cd "$staging" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort \
     | xargs -d '\n' sha256sum > SHA256SUMS)

@@ -37,7 +37,8 @@ for run in 1 2; do
     TZ=$([ $run = 1 ] && echo Pacific/Kiritimati || echo America/Adak) KAVOR_DIST=$work/dist$run \
         bash "$package" --payload good > pack$run.log || { cat pack$run.log; fail "the good folder is refused"; }
 done
-KAVOR_DIST=$work/signed KAVOR_SIGN_PKCS12=$signer/signer.p12 KAVOR_SIGN_PASSWORD_FILE=$signer/password \
+# The password through a pipe, as a password manager gives it: it can be read only once.
+KAVOR_DIST=$work/signed KAVOR_SIGN_PKCS12=$signer/signer.p12 KAVOR_SIGN_PASSWORD_FILE=<(cat "$signer/password") \
     bash "$package" --payload good </dev/null > pack-signed.log 2>&1 || { cat pack-signed.log; fail "signed packing"; }
 zip=$(ls dist1/*.zip) && name=$(basename "$zip" .zip)
 signed_zip=$work/signed/$name.zip
@@ -46,7 +47,8 @@ cmp "dist1/$name.zip" "dist2/$name.zip" && echo "ok packed twice: byte-identical
   "$(unzip -p "$zip" "$name/SHA256SUMS" | sed 's/^[0-9a-f]*  //' | sort)" ] || fail "SHA256SUMS does not list every other file"
 for line in "kavorlib.dll is a DLL for i386: it loads only in 32-bit Excel." \
             "  kavor.hlp        the add-in's help file          (copied by the installer)" \
-            "  DEL_ADDIN.XLS    opened in Excel when uninstalling"; do
+            "  DEL_ADDIN.XLS    opened in Excel when uninstalling" \
+            "says ARM64, classic ARM64 and ARM64X alike: an ARM64X DLL, which Excel on Windows on Arm"; do
     unzip -p "$zip" "$name/SHIPPING.txt" | grep -qxF -- "$line" || fail "SHIPPING.txt lacks the line \"$line\""
 done
 
@@ -60,6 +62,21 @@ for line in "kavorlib64.dll is a DLL for x86-64: it loads only in 64-bit Excel, 
             "For 64-bit Excel the installer copies kavorlib64.dll under the name kavorlib.dll."; do
     unzip -p "$zip64" "$name/SHIPPING.txt" | grep -qxF -- "$line" || fail "SHIPPING.txt lacks the line \"$line\""
 done
+
+# Signing settings that cannot work stop the command (exit status 2) with their name, before
+# it builds or removes anything: the signed package above stays as it was.
+listing() { find signed -printf '%p %s %T@ %C@\n' | sort; }
+signed_before=$(listing)
+while IFS='|' read -r certificate password named; do
+    KAVOR_DIST=$work/signed KAVOR_SIGN_PKCS12=$certificate KAVOR_SIGN_PASSWORD_FILE=$password \
+        bash "$package" --payload good </dev/null > row.log 2>&1 && was=0 || was=$?
+    [ $was = 2 ] && grep -qF "Cannot read $named," row.log && [ "$(listing)" = "$signed_before" ] &&
+        echo "ok stopped before packing: $named" || { cat row.log; fail "$named: exit status $was, not named, or the dist folder changed"; }
+done <<ROWS
+$signer/signer.p12|$work/no-password|$work/no-password
+$work/no-signer.p12|$signer/password|$work/no-signer.p12
+$signer/signer.p12|$work/good|$work/good
+ROWS
 
 # --verify passes both good zips, and says which are signed.
 verify() { # ZIP LOG [ARGUMENT...]: the verify command's exit status
@@ -130,6 +147,6 @@ echo notes > notes.txt|no|warning notes.txt is none of the add-in's files
 rm kavor.hlp; mv DEL_ADDIN.XLS del_addin.xls|yes|del_addin.xls should be named DEL_ADDIN.XLS
 cp "$machines/library-i686.dll" kavorlib64.dll|yes|kavorlib64.dll is not a library for 64-bit Excel: it is a DLL for i386
 cp "$machines/library-x86_64.dll" kavorlib.dll; cp kavorlib.dll kavorlib64.dll|yes|kavorlib.dll and kavorlib64.dll are both for 64-bit Excel: 32-bit Excel would have no library it can load
-arm64 "$machines/library-x86_64.dll" > kavorlib64.dll|yes|kavorlib64.dll is a DLL for ARM64, which no Excel loads: ship the x86-64 build, which Excel on Windows on Arm loads too
+arm64 "$machines/library-x86_64.dll" > kavorlib64.dll|yes|kavorlib64.dll is a DLL for ARM64, classic or ARM64X (its header does not tell which), and the installer refuses both: ship the x86-64 build, which every 64-bit Excel loads, Excel on Windows on Arm included
 ROWS
 exit $((status > 0))

@@ -8,9 +8,10 @@ finished package.
         workbooks), .hlp a Windows help file. Any other file is a warning and is not packed. With
         --library64, DIR may hold that DLL too, the library for 64-bit Excel: it must be
         one for x86-64, and then the first DLL among the NAMEs must not be one too, or
-        32-bit Excel would get no library it can load. No DLL may be one for ARM64: no
-        Excel loads it. With --beside, DIR is a
-        finished package: it holds the FILEs too, and anything else is a problem.
+        32-bit Excel would get no library it can load. No DLL may be one whose header
+        says ARM64: the installer refuses it, whether it is a classic ARM64 DLL or an
+        ARM64X one. With --beside, DIR is a finished package: it holds the FILEs too, and
+        anything else is a problem.
         Prints "ok ...", "warning ..." and "FAIL ..." lines; exits 1 on any FAIL.
     payload.py architecture DLL   which Excel loads the DLL, as a sentence
     payload.py version EXE        the program's product version, from its version resource
@@ -28,7 +29,10 @@ SIGNATURES = {
     ".xls": (COMPOUND, "an Excel workbook (compound document)"),
     ".hlp": (bytes.fromhex("3F5F0300"), "a Windows help file"),
 }
-# Excel on Windows on Arm runs as Arm64EC and loads x86-64 libraries; none loads ARM64 ones.
+# Excel on Windows on Arm runs as Arm64EC and loads x86-64 libraries: the x86-64 build
+# serves every 64-bit Excel. A header that says ARM64 is a classic ARM64 DLL, which no Excel
+# loads, or an ARM64X one, which Excel on Windows on Arm loads; the installer reads only that
+# header, cannot tell the two apart, and refuses both.
 EXCEL = {"i386": "it loads only in 32-bit Excel",
          "x86-64": "it loads only in 64-bit Excel, Excel on Windows on Arm included"}
 
@@ -49,8 +53,9 @@ def what_is_wrong(path, name):
         if found[0] != "DLL":
             return f"{name} is not a Windows DLL: it is a Windows program ({found[0]} for {found[1]})"
         if found[1] == "ARM64":
-            return (f"{name} is a DLL for ARM64, which no Excel loads: ship the x86-64 build, "
-                    "which Excel on Windows on Arm loads too")
+            return (f"{name} is a DLL for ARM64, classic or ARM64X (its header does not tell which), "
+                    "and the installer refuses both: ship the x86-64 build, which every 64-bit Excel "
+                    "loads, Excel on Windows on Arm included")
         return None
     if extension not in SIGNATURES:
         return f"{name}: no check is known for a {extension or 'nameless'} file"

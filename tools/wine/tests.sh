@@ -9,15 +9,20 @@ boot_wine_prefix
 # background services are up before CTest starts, away from any test's output.
 keep_wine_session
 status=0
-ctest --test-dir "$build" --output-on-failure "$@" || status=$?
+# A stage that runs no test fails: a stale or broken build must not pass unseen.
+ctest --test-dir "$build" --output-on-failure --no-tests=error "$@" || status=$?
 [ $status != 0 ] || exit 0
+log=$build/Testing/Temporary/LastTest.log
+grep -q '^[0-9]*/[0-9]* Testing: ' "$log" || { echo "== This stage ran no test, so it fails."; exit $status; }
 # The stage's log is long: the tests that failed once more at its end, each with all it
 # printed, from CTest's own record of the run.
 echo "== Failed in this stage, each with its output:"
-awk '/^[0-9]+\/[0-9]+ Testing: / { name = substr($0, index($0, ": ") + 2); output = ""; next }
+awk 'function failed(why) { printf "-- %s: %s\n%s", name, why, output }
+     /^[0-9]+\/[0-9]+ Testing: / { name = substr($0, index($0, ": ") + 2); output = ""; next }
      /^Output:$/ { inside = 1; getline; next }
      /^<end of output>$/ { inside = 0; next }
      inside { output = output "   " $0 "\n"; next }
-     /^Test [A-Z]/ && $0 != "Test Passed." { printf "-- %s: %s\n%s", name, $0, output }' \
-    "$build/Testing/Temporary/LastTest.log"
+     /^Test Fail Reason:$/ { getline; failed($0); next } # such as a regular expression found
+     /^Test [A-Z]/ && $0 != "Test Passed." { failed($0) }' \
+    "$log"
 exit $status
