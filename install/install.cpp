@@ -24,10 +24,10 @@ static const char LibraryMismatchFormat[] =
     "Add-In installation cannot continue: please get this Add-In for %d-bit Excel from whoever "
     "supplied it. Shutting down.";
 static const char ForeignLibraryFormat[] =
-    "The Setup program has detected that Microsoft Excel (%s) is %d-bit, but the Add-In's "
-    "library in this package is built for another kind of processor (such as ARM64), which no "
-    "Excel that this Setup program serves can load. The Add-In installation cannot continue: "
-    "please get this Add-In for %d-bit Excel from whoever supplied it. Shutting down.";
+    "The file %s in the Setup program's folder is built for another kind of processor (such as "
+    "ARM64), which no Excel that this Setup program serves can load. The Add-In installation "
+    "cannot continue: please get this Add-In for your Excel, 32-bit or 64-bit, from whoever "
+    "supplied it. Shutting down.";
 static const char MissingFileFormat[] =
     "The file %s is missing from the Setup program's folder. The Add-In installation cannot "
     "continue. Extract the whole zip file of this package first (right-click it, then click "
@@ -96,14 +96,10 @@ static int show_copy_failure(const char *folder, const char *name, DWORD code)
 
 static int show_library_mismatch(int excel_bits, int library_bits)
 {
-    // Room for the longer format, the path and every number, so nothing is cut.
-    static_assert(sizeof ForeignLibraryFormat > sizeof LibraryMismatchFormat, "the longer format");
-    char text[sizeof ForeignLibraryFormat + PathCapacity + 5 * 8];
-    if (library_bits == NoExcelBits)
-        format_text(text, sizeof text, ForeignLibraryFormat, ExcelPath, excel_bits, excel_bits);
-    else
-        format_text(text, sizeof text, LibraryMismatchFormat, ExcelPath, excel_bits, library_bits,
-                    excel_bits, library_bits, excel_bits);
+    // Room for the format, the path and every number, so nothing is cut.
+    char text[sizeof LibraryMismatchFormat + PathCapacity + 5 * 8];
+    format_text(text, sizeof text, LibraryMismatchFormat, ExcelPath, excel_bits, library_bits, excel_bits,
+                library_bits, excel_bits);
     return show_stop(text);
 }
 
@@ -114,9 +110,9 @@ static int show_library_mismatch(int excel_bits, int library_bits)
 // whether it holds the library for 64-bit Excel.
 static int check_package(const char *SourceFolder, bool *has_library64)
 {
-    char path[PathCapacity];
     *has_library64 = false;
     for (const char *name : PackageFiles) {
+        char path[PathCapacity];
         // A path that does not fit is never taken for an absent file.
         if (!join_path(path, SourceFolder, name))
             return show_too_long("The path of ", name, MovePackage);
@@ -131,15 +127,12 @@ static int check_package(const char *SourceFolder, bool *has_library64)
             *has_library64 = true;
         } else if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             return show_formatted_stop(MissingFileFormat, name);
+        } else if (name == AddinLibrary && library_bits(read_library_headers(path).machine) == NoExcelBits) {
+            // Whatever Excel is found, even one whose kind cannot be told.
+            return show_formatted_stop(ForeignLibraryFormat, name);
         }
-    }
-    // Never unmarked here: a program that clears the marks of whatever lies beside it
-    // would run the macros of any workbook planted there.
-    for (const char *name : PackageFiles) {
-        if (name == AddinLibrary64 && !*has_library64)
-            continue;
-        if (!join_path(path, SourceFolder, name))
-            return show_too_long("The path of ", name, MovePackage);
+        // Never unmarked here: a program that clears the marks of whatever lies beside it
+        // would run the macros of any workbook planted there.
         DownloadMark mark = download_mark(path);
         if (mark == MarkPathTooLong)
             return show_too_long("The path of the download mark of ", name, MovePackage);

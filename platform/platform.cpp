@@ -132,6 +132,17 @@ DownloadMark download_mark(const char *path)
     char stream[PathCapacity];
     if (!copy_text(stream, PathCapacity, path) || !append_text(stream, PathCapacity, ":Zone.Identifier"))
         return MarkPathTooLong;
+    // A stream that is there but cannot be read (held by another program, or closed to us)
+    // is taken for a mark: the safe answer. A volume without streams (FAT) is no mark.
+    HANDLE file = CreateFileA(stream, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED
+                   ? MarkedBlocked
+                   : Unmarked;
+    }
+    CloseHandle(file);
     // INI text: a [ZoneTransfer] section whose ZoneId may follow other lines (HostUrl,
     // ReferrerUrl, LastWriterPackageFamilyName). No stream, or none with a ZoneId: 0.
     UINT zone = GetPrivateProfileIntA("ZoneTransfer", "ZoneId", 0, stream);

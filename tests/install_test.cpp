@@ -57,6 +57,13 @@ const char Excel8[] = "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel"
 const std::vector<int> OkOnly = {IDOK};
 const std::vector<int> YesNoCancel = {IDYES, IDNO, IDCANCEL};
 
+// ANSI file functions stop at 260 bytes; the wide ones with "\\?\" do not.
+bool create_long_folder(const std::string &path)
+{
+    std::wstring wide = L"\\\\?\\" + std::wstring(path.begin(), path.end());
+    return CreateDirectoryW(wide.c_str(), NULL) != 0;
+}
+
 class Installer : public ::testing::Test {
 protected:
     std::string shipment;
@@ -85,6 +92,7 @@ protected:
     std::string console_title() const { return shipment + InstallerProgram; }
 
     // Unmarked, without kavorlib64.dll.
+    // Each file whose path fits.
     void lay_shipment_files()
     {
         for (const char *name :
@@ -93,9 +101,22 @@ protected:
             RemoveDirectoryA((shipment + name).c_str());
         }
         DeleteFileA((shipment + "kavorlib64.dll").c_str());
-        for (const char *name : AddinFiles)
-            write_file(shipment + name, std::string("new ") + name);
-        write_file(shipment + SetupWorkbookFile, "setup workbook");
+        for (const char *name : {LibraryFile, AddinWorkbookFile, HelpFile, SetupWorkbookFile})
+            if ((shipment + name).size() < MAX_PATH)
+                write_file(shipment + name, name == SetupWorkbookFile ? "setup workbook" : std::string("new ") + name);
+    }
+
+    // The whole shipment in a new folder this many bytes long, final backslash included,
+    // with the installer as setup.exe.
+    void use_long_shipment(size_t length)
+    {
+        std::string folder = make_temp_folder("long");
+        folder += std::string(length - 1 - folder.size(), 'k');
+        EXPECT_TRUE(create_long_folder(folder));
+        shipment = folder + "\\";
+        program = "setup.exe";
+        EXPECT_TRUE(copy_from_build(InstallerProgram, shipment + program));
+        lay_shipment_files();
     }
 
     // The registry names the folder without its final backslash, as Excel writes it.
@@ -293,6 +314,18 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
              mark_downloaded(shipment + SetupWorkbookFile, "[ZoneTransfer]\r\nHostUrl=about:internet\r\n");
              return office16();
          }},
+        // Not in [ZoneTransfer], where GetPrivateProfileIntA looks.
+        {"files marked in another section, and without a section",
+         [&] {
+             mark_downloaded(shipment + SetupWorkbookFile, "[Other]\r\nZoneId=3\r\n");
+             mark_downloaded(shipment + AddinWorkbookFile, "ZoneId=3\r\n");
+             return office16();
+         }},
+        {"the longest shipment folder whose download marks can be read",
+         [&] {
+             use_long_shipment(229);
+             return office16();
+         }},
         {"LibreOffice owns .xls, Excel's own class names Excel",
          [&] {
              std::string folder = office16();
@@ -318,8 +351,11 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
              return folder;
          }},
     };
+    const std::string home = shipment;
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
+        shipment = home;
+        program = InstallerProgram;
         if (row.excel_bits != 0 && row.excel_bits != NativeBits) {
             printf("row \"%s\" runs in the %d-bit stage only\n", row.label, row.excel_bits);
             continue;
@@ -446,13 +482,6 @@ TEST_F(Installer, EachAssociationStopHasItsMessage)
         ASSERT_TRUE(message != NULL);
         answer_and_expect_end(run, message, IDOK, 1);
     }
-}
-
-// ANSI file functions stop at 260 bytes; the wide ones with "\\?\" do not.
-bool create_long_folder(const std::string &path)
-{
-    std::wstring wide = L"\\\\?\\" + std::wstring(path.begin(), path.end());
-    return CreateDirectoryW(wide.c_str(), NULL) != 0;
 }
 
 class WhereIsExcel : public Installer {
@@ -650,16 +679,16 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
     };
     auto long_shipment = [&](size_t length) {
         use_excel97();
-        std::string folder = make_temp_folder("long");
-        folder += std::string(length - 1 - folder.size(), 'k');
-        EXPECT_TRUE(create_long_folder(folder));
-        shipment = folder + "\\";
-        program = "setup.exe";
-        EXPECT_TRUE(copy_from_build(InstallerProgram, shipment + program));
-        for (const char *name : {LibraryFile, AddinWorkbookFile, HelpFile, SetupWorkbookFile})
-            if ((shipment + name).size() < MAX_PATH)
-                write_file(shipment + name, name);
+        use_long_shipment(length);
     };
+    // Zone.Identifier text as some tools write it: UTF-16 with its byte-order mark.
+    auto utf16 = [](const std::string &text) {
+        std::string wide = "\xFF\xFE";
+        for (char c : text)
+            wide += std::string(1, c) + '\0';
+        return wide;
+    };
+    HANDLE held = NULL;
     expect_each_stop({
         // As Explorer extracts a downloaded zip: the setup workbook is named.
         {"every file marked as downloaded from the Internet, while Excel runs",
@@ -681,6 +710,21 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
          }},
         {"kavor.hlp marked from Restricted sites",
          [&] { return marked(HelpFile, "[ZoneTransfer]\nZoneId=4\n", false); }},
+        // What GetPrivateProfileIntA reads as zone 3.
+        {"kavorlib.xla marked ZoneId=03", [&] { return marked(AddinWorkbookFile, "[ZoneTransfer]\r\nZoneId=03\r\n"); }},
+        {"kavorlib.xla marked with spaces around =",
+         [&] { return marked(AddinWorkbookFile, "[ZoneTransfer]\r\nZoneId = 3\r\n"); }},
+        {"kavorlib.xla marked in UTF-16",
+         [&] { return marked(AddinWorkbookFile, utf16("[ZoneTransfer]\r\nZoneId=3\r\n")); }},
+        {"kavor.hlp's mark held open by another program, unread",
+         [&] {
+             std::string text = marked(HelpFile, "[ZoneTransfer]\r\nZoneId=0\r\n", false);
+             held = CreateFileA((shipment + HelpFile + ":Zone.Identifier").c_str(), GENERIC_READ, 0, NULL,
+                                OPEN_EXISTING, 0, NULL);
+             EXPECT_NE(INVALID_HANDLE_VALUE, held);
+             return text;
+         },
+         [&] { CloseHandle(held); }},
         {"kavorlib.dll missing, over earlier copies",
          [&] {
              write_file(addins + LibraryFile, "old library", FILE_ATTRIBUTE_READONLY);
@@ -707,15 +751,33 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
         {"kavorlib64.dll for ARM64",
          [&] { return ship64(with_machine(library_bytes(64), IMAGE_FILE_MACHINE_ARM64)); }},
         {"kavorlib64.dll for i386", [&] { return ship64(library_bytes(32)); }},
+        {"kavorlib64.dll an x86-64 program", [&] { return ship64(read_file(build_folder() + tiny_program(64))); }},
+        {"kavorlib64.dll with a PE32 optional header",
+         [&] {
+             std::string image = library_bytes(64);
+             image[*(const DWORD *)&image[0x3C] + 24] = 0x0B; // the magic after the file header: 0x10B
+             image[*(const DWORD *)&image[0x3C] + 25] = 0x01;
+             return ship64(image);
+         }},
+        // Before Excel is even looked for: there is none here.
+        {"kavorlib.dll for ARM64",
+         [&] {
+             write_file(shipment + LibraryFile, with_machine(library_bytes(64), IMAGE_FILE_MACHINE_ARM64));
+             return std::string("The file kavorlib.dll in the Setup program's folder is built for another kind of "
+                                "processor (such as ARM64), which no Excel that this Setup program serves can load. "
+                                "The Add-In installation cannot continue: please get this Add-In for your Excel, "
+                                "32-bit or 64-bit, from whoever supplied it. Shutting down.");
+         }},
         {"addinsetup.xls's path one byte too long, kavorlib.dll's not",
          [&] {
              long_shipment(246);
              return too_long_text("The path of addinsetup.xls", MoveThePackage);
          }},
-        // The mark's stream is named by the file's path and 16 characters more.
-        {"the download mark's path too long to read",
+        // The mark's stream is named by the file's path and 16 characters more: one byte more
+        // than the longest shipment folder that installs.
+        {"the download mark's path one byte too long to read",
          [&] {
-             long_shipment(240);
+             long_shipment(230);
              return too_long_text(std::string("The path of the download mark of ") + SetupWorkbookFile,
                                   MoveThePackage);
          }},
@@ -778,16 +840,6 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
              return library_mismatch_text(32, 64);
          },
          [] {}},
-        {"64-bit Excel, kavorlib.dll for ARM64",
-         [&] {
-             install_built_excel(office, tiny_program(64));
-             write_file(shipment + LibraryFile, with_machine(library_bytes(64), IMAGE_FILE_MACHINE_ARM64));
-             return "The Setup program has detected that Microsoft Excel (" + excel_path_as_cleaned() +
-                    ") is 64-bit, but the Add-In's library in this package is built for another kind of "
-                    "processor (such as ARM64), which no Excel that this Setup program serves can load. The "
-                    "Add-In installation cannot continue: please get this Add-In for 64-bit Excel from "
-                    "whoever supplied it. Shutting down.";
-         }},
         {"third copy refused: kavor.hlp in the add-in folder held open by another program",
          [&] {
              use_excel97();
