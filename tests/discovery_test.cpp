@@ -67,35 +67,6 @@ TEST_F(Discovery, EachAssociationStopAndFound)
     EXPECT_STREQ("KavorTest.Sheet", ExcelClass);
 }
 
-// LibreOffice's program is no Excel, by its version resource: Excel's own class comes next,
-// then App Paths, each only where it names an Excel that is there.
-TEST_F(Discovery, AnotherProgramsAssociationLeadsToExcelsOwnEntries)
-{
-    std::string office = make_temp_folder("office"), calc = make_temp_folder("calc");
-    std::string excel = install_stand_in_excel(office, 16), missing = office + "MISSING\\EXCEL.EXE";
-    struct Row {
-        const char *label;
-        std::string class_excel, app_path; // what Excel.Sheet.8 and App Paths name, if anything
-        DiscoveryStatus expected;
-        const char *excel_class;
-    } rows[] = {
-        {"Excel's class", excel, missing, Found, "Excel.Sheet.8"},
-        {"App Paths, Excel's class naming a removed Excel", missing, excel, Found, ""},
-        {"App Paths alone", "", excel, Found, ""},
-        {"nothing but removed Excels", missing, missing, AssociationNotExcel, ""},
-    };
-    char ExcelClass[AssociationCapacity];
-    for (const Row &row : rows) {
-        reset_excel_registry();
-        let_calc_take_xls(calc, row.class_excel);
-        if (!row.app_path.empty())
-            write_reg_string(HKEY_LOCAL_MACHINE, ExcelAppPath, NULL, row.app_path);
-        EXPECT_EQ(row.expected, locate_excel(ExcelClass)) << row.label;
-        EXPECT_STRCASEEQ(row.expected == Found ? excel.c_str() : "", ExcelPath) << row.label;
-        EXPECT_STREQ(row.excel_class, ExcelClass) << row.label;
-    }
-}
-
 TEST_F(Discovery, OpenCommandKeyWithoutDefaultValueGivesAnEmptyCommand)
 {
     // RegQueryValueA reports success and an empty string for a key without a default value.

@@ -233,8 +233,14 @@ TEST_F(Uninstaller, EveryStopShowsItsMessage)
         {"no .xls association", -1, [] {}, IDYES},
         {"empty .xls association", -1,
          [] { write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, ""); }, IDNO},
-        // LibreOffice cannot run the removal workbook: it goes to nobody.
-        {"LibreOffice owns .xls, and nothing names Excel", -1, [&] { let_calc_take_xls(calc); }, IDYES},
+        // LibreOffice cannot run the removal workbook: it goes to nobody. Entries that name an
+        // Excel since removed name none.
+        {"LibreOffice owns .xls, Excel's class and App Paths name a removed Excel", -1,
+         [&] {
+             let_calc_take_xls(calc, office + "removed\\EXCEL.EXE");
+             write_reg_string(HKEY_LOCAL_MACHINE, ExcelAppPath, NULL, office + "removed\\EXCEL.EXE");
+         },
+         IDYES},
         {"Excel without a version resource", 0, [] {}, IDCANCEL},
         // 250 bytes of folder leave no room for "kavorlib.dll" in a 260-byte path.
         {"add-in folder too long to hold a file name", 8,

@@ -126,6 +126,16 @@ cp "$build/machines/library-i686.dll" "$shipment_unix/$(product_fact ADDIN_LIBRA
 "$WINELOADER" "$shipment\\$installer" </dev/null &>/dev/null &
 capture "^$(product_fact SETUP_CAPTION)$" library-mismatch.png
 
+# Excel still holds the add-in's files, as it does while the add-in is loaded: the
+# uninstaller names those left and waits for the user to close Excel.
+register_stand_in_excel 16
+for file in $(addin_files); do cp "$shipment_unix/$file" "$addins_unix/"; done
+"$WINELOADER" "$office\\EXCEL.EXE" --window KavorDemo "Book1 - Excel" --hold "$addins\\$(product_fact ADDIN_LIBRARY)" \
+    "$addins\\$(product_fact ADDIN_WORKBOOK)" </dev/null &>/dev/null &
+wait_for_window "^Book1 - Excel$" >/dev/null
+"$WINELOADER" "$shipment\\$uninstaller" </dev/null &>/dev/null &
+capture "^$(product_fact SETUP_CAPTION)$" files-in-use.png
+
 # The package was downloaded with a browser and extracted by Explorer, which marks every
 # file it extracts with the mark of the web (under Wine, the stream is a file of its name
 # beside it).
