@@ -9,11 +9,13 @@
 
 // As the shipped programs do it, since Windows asks it of a caller that exits at once; by
 // the association, whose class the shipped programs name: the same work for the shell.
-static void hand_to_shell(const char *folder, const char *name)
+static bool hand_to_shell(const char *folder, const char *name)
 {
     char workbook[PathCapacity];
-    join_path(workbook, folder, name);
+    if (!join_path(workbook, folder, name))
+        return false;
     open_document(workbook, "", "");
+    return true;
 }
 
 int main(int, char **argv)
@@ -23,21 +25,25 @@ int main(int, char **argv)
     restrict_dll_search();
     const char *source = argv[1], *addins = argv[2];
     char path[PathCapacity];
+    // A path that does not fit ends the run (exit status 1), which the benchmark refuses.
 #ifdef LIMIT_UNINSTALL
-    hand_to_shell(source, RemovalWorkbook);
+    if (!hand_to_shell(source, RemovalWorkbook))
+        return 1;
     for (const char *name : InstallerFileSet) {
-        join_path(path, addins, name);
+        if (!join_path(path, addins, name))
+            return 1;
         DeleteFileA(path);
     }
 #else
     CreateDirectoryA(addins, NULL);
     for (const char *name : InstallerFileSet) {
         char copy[PathCapacity];
-        join_path(path, source, name);
-        join_path(copy, addins, name);
+        if (!join_path(path, source, name) || !join_path(copy, addins, name))
+            return 1;
         CopyFileA(path, copy, FALSE);
     }
-    hand_to_shell(source, SetupWorkbook);
+    if (!hand_to_shell(source, SetupWorkbook))
+        return 1;
 #endif
     return 0;
 }
