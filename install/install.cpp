@@ -210,8 +210,8 @@ int main()
     if (guard != ExitDone)
         return guard;
 
-    // The class whose open command starts the Excel found; empty for one typed in the
-    // dialog, where the hand-off starts that EXCEL.EXE itself.
+    // The class whose open command starts the Excel found; empty where Excel came from App
+    // Paths or the dialog, and the hand-off then starts that EXCEL.EXE itself.
     char ExcelClass[AssociationCapacity];
     DiscoveryStatus status = locate_excel(ExcelClass);
     if (status == AssociationEmpty || status == AssociationNotExcel) {
