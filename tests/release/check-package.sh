@@ -22,9 +22,9 @@ pe_header() { /usr/bin/python3 -c 'import struct, sys; sys.stdout.buffer.write(b
     + b"PE\0\0" + struct.pack("<HHIIIHH", 0x14C, 0, 0, 0, 0, 224, 0x102 | int(sys.argv[1], 0))
     + struct.pack("<HBB9I6H4I2H6I", 0x10B, 0, 0, *[0] * 6, 0x10000000, 0x1000, 0x200, 4, 0, 0, 0, 4, 0,
                   0, 0x1000, 0x200, 0, 2, 0, 0x100000, 0x1000, 0x100000, 0x1000, 0, 16) + bytes(128))' "$1"; }
-# A DLL with the machine of its file header set to ARM64.
-arm64() { /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read())
-at = int.from_bytes(d[0x3C:0x40], "little") + 4; d[at:at + 2] = (0xAA64).to_bytes(2, "little"); sys.stdout.buffer.write(d)' "$1"; }
+# A DLL with the machine of its file header set to another: ARM64 (0xAA64), or ARM (0x1C4).
+machine() { /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[2], "rb").read())
+at = int.from_bytes(d[0x3C:0x40], "little") + 4; d[at:at + 2] = int(sys.argv[1], 0).to_bytes(2, "little"); sys.stdout.buffer.write(d)' "$1" "$2"; }
 pe_header 0x2000 > good/kavorlib.dll
 for workbook in kavorlib.xla addinsetup.xls DEL_ADDIN.XLS; do printf '\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1 %s' $workbook > good/$workbook; done
 printf '\x3f\x5f\x03\x00 help' > good/kavor.hlp
@@ -147,6 +147,7 @@ echo notes > notes.txt|no|warning notes.txt is none of the add-in's files
 rm kavor.hlp; mv DEL_ADDIN.XLS del_addin.xls|yes|del_addin.xls should be named DEL_ADDIN.XLS
 cp "$machines/library-i686.dll" kavorlib64.dll|yes|kavorlib64.dll is not a library for 64-bit Excel: it is a DLL for i386
 cp "$machines/library-x86_64.dll" kavorlib.dll; cp kavorlib.dll kavorlib64.dll|yes|kavorlib.dll and kavorlib64.dll are both for 64-bit Excel: 32-bit Excel would have no library it can load
-arm64 "$machines/library-x86_64.dll" > kavorlib64.dll|yes|kavorlib64.dll is a DLL for ARM64, classic or ARM64X (its header does not tell which), and the installer refuses both: ship the x86-64 build, which every 64-bit Excel loads, Excel on Windows on Arm included
+machine 0xAA64 "$machines/library-x86_64.dll" > kavorlib64.dll|yes|kavorlib64.dll is a DLL for ARM64, classic or ARM64X (its header does not tell which), and the installer refuses both: ship the x86-64 build, which every 64-bit Excel loads, Excel on Windows on Arm included
+machine 0x1C4 "$machines/library-i686.dll" > kavorlib.dll|yes|kavorlib.dll is a DLL for ARM, which no Excel that the installer serves loads: ship the i386 build for 32-bit Excel, the x86-64 build for 64-bit Excel
 ROWS
 exit $((status > 0))

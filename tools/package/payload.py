@@ -56,6 +56,9 @@ def what_is_wrong(path, name):
             return (f"{name} is a DLL for ARM64, classic or ARM64X (its header does not tell which), "
                     "and the installer refuses both: ship the x86-64 build, which every 64-bit Excel "
                     "loads, Excel on Windows on Arm included")
+        if found[1] not in EXCEL:
+            return (f"{name} is a DLL for {found[1]}, which no Excel that the installer serves loads: "
+                    "ship the i386 build for 32-bit Excel, the x86-64 build for 64-bit Excel")
         return None
     if extension not in SIGNATURES:
         return f"{name}: no check is known for a {extension or 'nameless'} file"
