@@ -33,7 +33,8 @@ DiscoveryStatus source_folder(char *SourceFolder);
 // Finds Excel: the program of the ".xls" association, cleaned into ExcelPath, unless its
 // version resource names another program; then Excel's own class, then Windows' App Paths.
 // ExcelClass (AssociationCapacity bytes) names the class whose open command starts that
-// Excel, or is empty where Excel came from App Paths. On AssociationNotExcel both are empty.
+// Excel, or is empty where Excel came from App Paths. On AssociationEmpty ExcelClass is
+// empty; on AssociationNotExcel ExcelPath is too.
 DiscoveryStatus locate_excel(char *ExcelClass);
 
 // Turns ExcelPath into the executable's path, A to Z lower-cased, in place.

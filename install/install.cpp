@@ -72,6 +72,12 @@ static int show_too_long(const char *what, const char *name, const char *remedy)
     return show_formatted_stop(TooLongFormat, what, name, remedy);
 }
 
+// A path of the package's own that does not fit: the package must move.
+static int show_package_too_long(const char *name)
+{
+    return show_too_long("The path of ", name, MovePackage);
+}
+
 static int show_association_stop(DiscoveryStatus status)
 {
     const char *reason = "";
@@ -115,7 +121,7 @@ static int check_package(const char *SourceFolder, bool *has_library64)
         char path[PathCapacity];
         // A path that does not fit is never taken for an absent file.
         if (!join_path(path, SourceFolder, name))
-            return show_too_long("The path of ", name, MovePackage);
+            return show_package_too_long(name);
         DWORD attributes = GetFileAttributesA(path);
         if (name == AddinLibrary64) {
             // Optional, but anything by its name must be a whole DLL for x86-64.
@@ -197,7 +203,7 @@ int main()
     restrict_dll_search();
     char SourceFolder[PathCapacity];
     if (source_folder(SourceFolder) != Found)
-        return show_too_long("The path of ", "the Setup program's folder", MovePackage);
+        return show_package_too_long("the Setup program's folder");
 
     // Before the running-Excel question: closing Excel is no use for a package that
     // cannot work.
@@ -215,7 +221,6 @@ int main()
     char ExcelClass[AssociationCapacity];
     DiscoveryStatus status = locate_excel(ExcelClass);
     if (status == AssociationEmpty || status == AssociationNotExcel) {
-        ExcelClass[0] = '\0';
         INT_PTR answer = DialogBoxParamA(NULL, IDD_WHERE_IS_EXCEL, NULL, where_is_excel_proc, 0);
         if (answer == -1) // the dialog could not be made: nobody cancelled
             return ExitStopped;
@@ -240,9 +245,22 @@ int main()
     // as it always did.
     int excel_bits = program_bits(ExcelPath);
     const char *library = excel_bits == 64 && has_library64 ? AddinLibrary64 : AddinLibrary;
-    char library_path[PathCapacity];
-    if (!join_path(library_path, SourceFolder, library))
-        return show_too_long("The path of ", library, MovePackage);
+    // Every path of the package before the first change, though the package check proved
+    // that each fits. The library lands under its one name, which the add-in workbook
+    // declares.
+    char sources[ARRAYSIZE(InstallerFileSet)][PathCapacity];
+    const char *library_path = NULL;
+    for (size_t i = 0; i < ARRAYSIZE(InstallerFileSet); i++) {
+        bool is_library = InstallerFileSet[i] == AddinLibrary;
+        const char *name = is_library ? library : InstallerFileSet[i];
+        if (!join_path(sources[i], SourceFolder, name))
+            return show_package_too_long(name);
+        if (is_library)
+            library_path = sources[i];
+    }
+    char workbook[PathCapacity];
+    if (!join_path(workbook, SourceFolder, SetupWorkbook))
+        return show_package_too_long(SetupWorkbook);
     int bits = library_bits(read_library_headers(library_path).machine);
     if (excel_bits != UnknownBits && bits != UnknownBits && bits != excel_bits)
         return show_library_mismatch(excel_bits, bits);
@@ -268,19 +286,6 @@ int main()
         return show_too_long("The path of ", "the Add-In folder for Excel",
                              "ask whoever looks after this computer to give Excel an Add-In folder with a "
                              "shorter path, then run Setup again");
-
-    // Every path of the package before the first change, though the package check proved
-    // that each fits. The library lands under its one name, which the add-in workbook
-    // declares.
-    char sources[ARRAYSIZE(InstallerFileSet)][PathCapacity];
-    for (size_t i = 0; i < ARRAYSIZE(InstallerFileSet); i++) {
-        const char *name = InstallerFileSet[i] == AddinLibrary ? library : InstallerFileSet[i];
-        if (!join_path(sources[i], SourceFolder, name))
-            return show_too_long("The path of ", name, MovePackage);
-    }
-    char workbook[PathCapacity];
-    if (!join_path(workbook, SourceFolder, SetupWorkbook))
-        return show_too_long("The path of ", SetupWorkbook, MovePackage);
 
     // Only the last level is created; a missing parent ends in "Failed to create the folder".
     if (!CreateDirectoryA(AddinFolder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS)

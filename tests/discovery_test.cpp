@@ -11,6 +11,7 @@ namespace {
 
 class Discovery : public ::testing::Test {
 protected:
+    char ExcelClass[AssociationCapacity]; // where locate_excel says Excel's class
     void SetUp() override
     {
         reset_excel_registry();
@@ -57,7 +58,6 @@ TEST_F(Discovery, EachAssociationStopAndFound)
         {"registered command", [] { register_xls_command("\"C:\\Office\\EXCEL.EXE\" \"%1\""); },
          Found},
     };
-    char ExcelClass[AssociationCapacity];
     for (const Row &row : rows) {
         reset_excel_registry();
         row.arrange();
@@ -73,7 +73,6 @@ TEST_F(Discovery, OpenCommandKeyWithoutDefaultValueGivesAnEmptyCommand)
     write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, ProgId);
     write_reg_string(HKEY_CLASSES_ROOT, CommandKey, "Other", "x");
     strcpy(ExcelPath, "stale");
-    char ExcelClass[AssociationCapacity];
     EXPECT_EQ(Found, locate_excel(ExcelClass));
     EXPECT_STREQ("", ExcelPath);
 }
@@ -83,7 +82,6 @@ TEST_F(Discovery, UnterminatedValuesAreTerminatedInsideTheirBuffers)
     // A binary association value without its zero still names the program id.
     write_reg_bytes(HKEY_CLASSES_ROOT, ".xls", NULL, REG_BINARY, ProgId);
     write_reg_bytes(HKEY_CLASSES_ROOT, CommandKey, NULL, REG_BINARY, "C:\\Office\\EXCEL.EXE");
-    char ExcelClass[AssociationCapacity];
     EXPECT_EQ(Found, locate_excel(ExcelClass));
     EXPECT_STREQ("c:\\office\\excel.exe", ExcelPath);
     EXPECT_STREQ(ProgId, ExcelClass);

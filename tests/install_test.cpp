@@ -130,33 +130,6 @@ protected:
 
     bool launch_installer(Launched &run) { return launch(shipment + program, run); }
 
-    // Waits for the message box, checks it as the user sees it and gives its window.
-    HWND expect_message(const Launched &run, const std::string &text,
-                        const std::vector<int> &buttons, bool icon)
-    {
-        HWND window = wait_for_window(run, Deadline);
-        if (window == NULL) {
-            ADD_FAILURE() << "no message box";
-            return NULL;
-        }
-        SeenWindow seen = read_window(window);
-        EXPECT_EQ(Caption, seen.caption);
-        EXPECT_EQ(text, seen.text);
-        EXPECT_EQ(buttons, seen.buttons);
-        EXPECT_EQ(icon, seen.has_icon);
-        return window;
-    }
-
-    // Answers the window and checks that the program then ends without another one, with
-    // this exit status: 0 done, 1 stopped with a message, 2 cancelled.
-    void answer_and_expect_end(const Launched &run, HWND window, int button, DWORD status)
-    {
-        press_button(window, button);
-        ASSERT_TRUE(wait_for_window_gone(window, Deadline));
-        EXPECT_TRUE(runs_silently(run, Deadline));
-        EXPECT_EQ(status, exit_status(run));
-    }
-
     // library: what kavorlib.dll must hold, when not the shipment's own.
     void expect_installed(const std::string &folder, const std::string &library = "")
     {
@@ -239,19 +212,6 @@ protected:
                 EXPECT_EQ(before, folder_state(addins)) << "the add-in folder changed";
             }
         }
-    }
-
-    // Each file of a folder with its attributes and bytes, a line each.
-    std::string folder_state(const std::string &folder) const
-    {
-        std::string state;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
-        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-            state += std::string(found.cFileName) + " " + std::to_string(found.dwFileAttributes) + " " +
-                     read_file(folder + found.cFileName) + "\n";
-        FindClose(search);
-        return state;
     }
 
     void expect_nothing_copied(const std::string &folder)

@@ -384,6 +384,43 @@ std::string opened_after(const Launched &process, const std::string &excel_folde
     return read_file(opened_record_path(excel_folder));
 }
 
+const DWORD MessageDeadline = 30000;
+
+HWND expect_message(const Launched &run, const std::string &text, const std::vector<int> &buttons, bool icon)
+{
+    HWND window = wait_for_window(run, MessageDeadline);
+    if (window == NULL) {
+        ADD_FAILURE() << "no message box";
+        return NULL;
+    }
+    SeenWindow seen = read_window(window);
+    EXPECT_EQ(Caption, seen.caption);
+    EXPECT_EQ(text, seen.text);
+    EXPECT_EQ(buttons, seen.buttons);
+    EXPECT_EQ(icon, seen.has_icon);
+    return window;
+}
+
+void answer_and_expect_end(const Launched &run, HWND window, int button, DWORD status)
+{
+    press_button(window, button);
+    ASSERT_TRUE(wait_for_window_gone(window, MessageDeadline));
+    EXPECT_TRUE(runs_silently(run, MessageDeadline));
+    EXPECT_EQ(status, exit_status(run));
+}
+
+std::string folder_state(const std::string &folder, const char *pattern)
+{
+    std::string state;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + pattern).c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+        state += std::string(found.cFileName) + " " + std::to_string(found.dwFileAttributes) + " " +
+                 read_file(folder + found.cFileName) + "\n";
+    FindClose(search);
+    return state;
+}
+
 bool runs_silently(const Launched &process, DWORD timeout_ms)
 {
     DWORD start = GetTickCount();

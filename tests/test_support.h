@@ -122,5 +122,13 @@ bool wait_for_exit(const Launched &process, DWORD timeout_ms);
 // starts Excel from the process that asks it to open a workbook), then gives what the
 // stand-in Excel in excel_folder recorded, all of it.
 std::string opened_after(const Launched &process, const std::string &excel_folder);
+// Waits for the process's message box, checks it as the user sees it and gives its window;
+// NULL, the failure told, when none comes.
+HWND expect_message(const Launched &run, const std::string &text, const std::vector<int> &buttons, bool icon);
+// Answers the window and checks that the program then ends without another one, with this
+// exit status: 0 done, 1 stopped with a message, 2 cancelled.
+void answer_and_expect_end(const Launched &run, HWND window, int button, DWORD status);
+// Each file of a folder matching pattern, with its attributes and bytes, a line each.
+std::string folder_state(const std::string &folder, const char *pattern = "*");
 // Runs the process to its end, failing the test if it shows any window on the way.
 bool runs_silently(const Launched &process, DWORD timeout_ms);

@@ -179,43 +179,30 @@ TEST_F(Uninstaller, FilesExcelHoldsOpenAreNamedUntilTheUserClosesExcelAndRetries
     install_stand_in_excel(office, 8);
     std::string folder = make_temp_folder("addin-path");
     write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", folder.substr(0, folder.size() - 1));
-    // The bytes and attributes of the two files Excel holds.
-    auto held_state = [&] {
-        std::string state;
-        for (const char *name : {LibraryFile, AddinWorkbookFile})
-            state += read_file(folder + name) + std::to_string(GetFileAttributesA((folder + name).c_str())) + "\n";
-        return state;
-    };
     for (int answer : {IDRETRY, IDCANCEL}) {
         SCOPED_TRACE(answer == IDRETRY ? "Retry once Excel is closed" : "Cancel");
         lay_addin_files(folder);
-        std::string before = held_state();
+        std::string before = folder_state(folder, "kavorlib.*"); // the two files Excel holds
         ExcelWindow excel("KavorTestWindow", "Book1 - Excel", false,
                           {folder + LibraryFile, folder + "KAVORLIB.XLA"});
         Launched run;
         ASSERT_TRUE(launch(program(), run));
-        HWND window = wait_for_window(run, Deadline);
-        ASSERT_TRUE(window != NULL) << "no message box";
-        SeenWindow seen = read_window(window);
-        EXPECT_EQ(Caption, seen.caption);
-        EXPECT_EQ("The files kavorlib.dll and KAVORLIB.XLA could not be deleted from the Add-In folder " + folder +
-                      " because Microsoft Excel, or another program, still has them open. Let the removal "
-                      "workbook finish in Excel (click \"Enable Content\" if Excel asks), close Excel, then click "
-                      "Retry. Cancel leaves them in that folder.",
-                  seen.text);
-        EXPECT_EQ((std::vector<int>{IDRETRY, IDCANCEL}), seen.buttons);
-        EXPECT_TRUE(seen.has_icon);
+        HWND window = expect_message(
+            run,
+            "The files kavorlib.dll and KAVORLIB.XLA could not be deleted from the Add-In folder " + folder +
+                " because Microsoft Excel, or another program, still has them open. Let the removal workbook "
+                "finish in Excel (click \"Enable Content\" if Excel asks), close Excel, then click Retry. Cancel "
+                "leaves them in that folder.",
+            {IDRETRY, IDCANCEL}, true);
+        ASSERT_TRUE(window != NULL);
         if (answer == IDRETRY)
             excel.close();
-        press_button(window, answer);
-        ASSERT_TRUE(wait_for_window_gone(window, Deadline));
-        EXPECT_TRUE(runs_silently(run, Deadline));
-        EXPECT_EQ(answer == IDRETRY ? 0u : 2u, exit_status(run));
+        answer_and_expect_end(run, window, answer, answer == IDRETRY ? 0 : 2);
         EXPECT_FALSE(file_exists(folder + HelpFile));
         if (answer == IDRETRY) {
             expect_addin_files(folder, false);
         } else {
-            EXPECT_EQ(before, held_state()) << "the files left are not as they were";
+            EXPECT_EQ(before, folder_state(folder, "kavorlib.*")) << "the files left are not as they were";
             excel.close();
         }
         EXPECT_EQ("someone else's add-in", read_file(folder + "other.xla"));
@@ -267,14 +254,10 @@ TEST_F(Uninstaller, EveryStopShowsItsMessage)
 
         Launched run;
         ASSERT_TRUE(launch(program(), run));
-        HWND window = wait_for_window(run, Deadline);
-        ASSERT_TRUE(window != NULL) << "no message box";
-        SeenWindow seen = read_window(window);
         bool marked = row.answer == IDOK;
-        EXPECT_EQ(Caption, seen.caption);
-        EXPECT_EQ(marked ? MarkedWorkbookText : ManualRemovalText, seen.text);
-        EXPECT_EQ((marked ? std::vector<int>{IDOK} : std::vector<int>{IDYES, IDNO, IDCANCEL}), seen.buttons);
-        EXPECT_EQ(marked, seen.has_icon);
+        HWND window = expect_message(run, marked ? MarkedWorkbookText : ManualRemovalText,
+                                     marked ? std::vector<int>{IDOK} : std::vector<int>{IDYES, IDNO, IDCANCEL}, marked);
+        ASSERT_TRUE(window != NULL);
         press_button(window, row.answer);
         ASSERT_TRUE(wait_for_exit(run, Deadline)) << "still running after the answer";
         EXPECT_EQ(1u, exit_status(run));

@@ -1,5 +1,6 @@
-// addin-uninstall: opens the removal workbook, then deletes the add-in's three files
-// from the folder Excel loads add-ins from, or tells the user how to do it by hand.
+// addin-uninstall: finds Excel and opens the removal workbook in it, then deletes the
+// add-in's three files from the folder Excel loads add-ins from, naming those Excel still
+// holds open until the user has closed it; or tells the user how to do it by hand.
 #include "../discovery/discovery.h"
 #include "../product/messages.h"
 
