@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${RUNS:-15}
-bash tools/setup.sh build wine vm32 nsis
+bash tools/setup.sh build wine wine32 vm32 nsis
 bash tools/build.sh i686 i686-tests >/dev/null
 source product/facts.sh
 # NSIS builds its installers here; they carry placeholder add-in files.

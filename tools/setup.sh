@@ -4,7 +4,8 @@
 # Usage: setup.sh GROUP...
 #   build    MinGW-w64, CMake and GoogleTest's sources: both programs and the tests
 #   wine     wine64, Xvfb and the Japanese locale: the quick stage and every Wine job
-#   vm32     QEMU, busybox and 32-bit Wine: the virtual machine of tools/vm32/run.sh
+#   wine32   32-bit Wine: the shipped programs' stage, the demo and the benchmark
+#   vm32     QEMU and busybox: the virtual machine of tools/vm32/run.sh
 #   release  the PE reader, zip and unzip: packing and checking a package
 #   signing  osslsigncode and OpenSSL: signing, and checking signatures
 #   pictures xdotool, ImageMagick and Wine's own fonts: the demo's pictures
@@ -14,7 +15,8 @@ set -euo pipefail
 declare -A group_packages=(
     [build]="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 googletest"
     [wine]="wine wine64 xvfb xauth locales"
-    [vm32]="qemu-system-x86 busybox-static cpio e2fsprogs wine32:i386"
+    [wine32]="wine32:i386"
+    [vm32]="qemu-system-x86 busybox-static cpio e2fsprogs"
     [release]="python3 python3-pefile zip unzip"
     [signing]="osslsigncode openssl"
     [pictures]="xdotool imagemagick fonts-wine"
@@ -47,8 +49,21 @@ if [ ${#missing[@]} -gt 0 ]; then
         dpkg --add-architecture i386
     fi
     echo "Installing: ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # A mirror caught in the middle of a sync fails a list now and then: three tries, then on
+    # with the lists that came.
+    for attempt in 1 2 3; do
+        apt-get update -qq && break
+        [ $attempt != 3 ] || { echo "setup.sh: going on with the package lists that came" >&2; break; }
+        sleep 20
+    done
+    apt_install() { DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}" >/dev/null; }
+    if ! apt_install; then
+        # Without the security archive's list of i386 packages, the 64-bit and 32-bit copies of
+        # a library cannot agree on a version: every package from the release itself then.
+        release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+        echo "setup.sh: installing again with every package from $release itself" >&2
+        apt_install -t "$release" --allow-downgrades
+    fi
 fi
 if locale_missing; then
     localedef -i ja_JP -f UTF-8 ja_JP.UTF-8

@@ -1,8 +1,9 @@
 #!/bin/bash
-# Runs a Wine job (the tests, the demo, the benchmark's runs) with the shipped 32-bit
-# programs (KAVOR_STAGE=32) under 32-bit Wine and a virtual display, in a throwaway virtual
-# machine that can run 32-bit programs: this machine's kernel cannot, so QEMU emulates a
-# whole PC (no KVM) booting Debian's own kernel. The guest sees this machine's files
+# Runs a Wine job (the tests and the demo where this machine's kernel cannot run 32-bit
+# programs, see tools/wine/run32.sh; the benchmark's runs) with the shipped 32-bit programs
+# (KAVOR_STAGE=32) under 32-bit Wine and a virtual display, in a throwaway virtual machine
+# that can run 32-bit programs: QEMU emulates a whole PC (no KVM) booting Debian's own
+# kernel. The guest sees this machine's files
 # read-only (writes go to memory and vanish), plus build/vm/out writable at the same path
 # and an empty ext4 disk at /mnt/kavor, where Wine can keep the hidden and system
 # attributes that the guest's tmpfs cannot. The job runs as root from the project folder,
@@ -68,7 +69,7 @@ out="$vm/out"
 rm -rf "$out" && mkdir -p "$out"
 variables=()
 while [[ "${1:-}" == *=* ]]; do variables+=("$1"); shift; done
-printf '%q ' env KAVOR_STAGE=32 "${variables[@]}" bash tools/wine/display.sh bash "$@" > "$out/command"
+printf '%q ' env KAVOR_STAGE=32 KAVOR_PREFIX_ROOT=/mnt/kavor "${variables[@]}" bash tools/wine/display.sh bash "$@" > "$out/command"
 cat > "$initrd/init" <<INIT
 #!/bin/busybox sh
 /bin/busybox --install -s /bin

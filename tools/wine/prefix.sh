@@ -1,8 +1,9 @@
 # Sourced: gives this run its own throwaway Wine prefix and stops that prefix's wineserver,
-# and with it every process it ran, when the caller exits. KAVOR_STAGE=32 (inside the
-# virtual machine of tools/vm32/run.sh) takes 32-bit Wine, the shipped programs of
-# build/i686 and the 32-bit test tree, with the prefix on the machine's ext4 disk, where
-# Wine keeps the hidden and system attributes. Otherwise wine64 and the x86-64 build.
+# and with it every process it ran, when the caller exits. KAVOR_STAGE=32 (given by
+# tools/wine/run32.sh) takes 32-bit Wine, the shipped programs of build/i686 and the 32-bit
+# test tree; otherwise wine64 and the x86-64 build. The prefix lies in the test tree, or
+# under KAVOR_PREFIX_ROOT: on an ext4 disk either way, where Wine keeps the hidden and
+# system attributes.
 project_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 export WINEDEBUG=-all
 # No add-on prompts, and a crashing program ends instead of waiting in the debugger.
@@ -11,17 +12,15 @@ export WINESERVER=/usr/lib/wine/wineserver
 if [ "${KAVOR_STAGE:-64}" = 32 ]; then
     build=build/i686-tests
     programs=build/i686
-    prefix_root=/mnt/kavor
     export WINEARCH=win32
     export WINELOADER=/usr/lib/wine/wine
 else
     build=build/x86_64
     programs=build/x86_64
-    prefix_root="$project_root/build/x86_64"
     export WINEARCH=win64
     export WINELOADER=/usr/lib/wine/wine64
 fi
-export WINEPREFIX="$prefix_root/wineprefix-$$"
+export WINEPREFIX="${KAVOR_PREFIX_ROOT:-$project_root/$build}/wineprefix-$$"
 rm -rf "$WINEPREFIX"
 stop_wine_prefix() {
     "$WINESERVER" -k 2>/dev/null || true

@@ -1,0 +1,23 @@
+#!/bin/bash
+# Runs a Wine job (the tests, the demo) with the shipped 32-bit programs (KAVOR_STAGE=32)
+# under 32-bit Wine and a virtual display: on this machine where its kernel runs 32-bit
+# programs, told by starting 32-bit Wine's own loader; otherwise in the emulated PC of
+# tools/vm32/run.sh (KAVOR_EMULATE=1 takes that one anyway). Either way the job writes what
+# it keeps into build/vm/out, the one folder the emulated PC can write, emptied first; the
+# job's exit status is ours. Installs what it needs.
+# Usage: run32.sh [NAME=VALUE...] JOB [ARGUMENT...]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+bash tools/setup.sh wine wine32
+if [ "${KAVOR_EMULATE:-0}" != 1 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "== 32-bit Wine runs on this machine's kernel: the job runs here"
+    rm -rf build/vm/out && mkdir -p build/vm/out
+    variables=()
+    while [[ "${1:-}" == *=* ]]; do variables+=("$1"); shift; done
+    exec env KAVOR_STAGE=32 "${variables[@]}" bash tools/wine/display.sh bash "$@"
+fi
+echo "== This machine's kernel cannot run 32-bit Wine: the job runs in an emulated PC"
+bash tools/setup.sh vm32
+# Under emulation every Wine call costs many times as much: the generated registry states
+# are fewer there, the quick stage runs them all.
+exec bash tools/vm32/run.sh KAVOR_HOSTILE_STATES=500 "$@"
