@@ -84,6 +84,7 @@ void reset_excel_registry()
     delete_reg_tree(HKEY_LOCAL_MACHINE, ExcelAppPath);
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Classes\\.xls");
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Microsoft\\Office");
+    delete_reg_tree(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Office");
 }
 
 static std::string install_excel_as(const std::string &built, const std::string &path)
@@ -371,14 +372,21 @@ std::string opened_after(const Launched &process, const std::string &excel_folde
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
+    FILETIME started, unused;
+    GetProcessTimes(process.info.hProcess, &started, &unused, &unused, &unused);
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
         HANDLE child = entry.th32ParentProcessID == process.info.dwProcessId
-                           ? OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID)
+                           ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID)
                            : NULL;
-        if (child != NULL) {
+        // A process id is used again once its process has ended: a process started before
+        // ours (Wine's services.exe, say) may name ours as its parent.
+        FILETIME child_started;
+        if (child != NULL && GetProcessTimes(child, &child_started, &unused, &unused, &unused) &&
+            CompareFileTime(&child_started, &started) >= 0) {
             EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child, 60000)) << entry.szExeFile << " still runs";
-            CloseHandle(child);
         }
+        if (child != NULL)
+            CloseHandle(child);
     }
     CloseHandle(snapshot);
     return read_file(opened_record_path(excel_folder));
