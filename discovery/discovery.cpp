@@ -113,10 +113,25 @@ static bool names_other_program(void *block, decltype(&VerQueryValueA) query)
     return false;
 }
 
+// What the version resource of a program told, kept for as long as ExcelPath names it:
+// finding Excel reads it first, to tell Excel from another program.
+static struct {
+    char path[PathCapacity];
+    DiscoveryStatus status;
+    int major;
+    bool other_program;
+} LastRead;
+
 // The version resource of ExcelPath, read once for both of what it tells: the major
 // version, and whether it is another program's.
 static DiscoveryStatus read_version_resource(int *ExcelMajorVersion, bool *other_program)
 {
+    if (strcmp(LastRead.path, ExcelPath) == 0 && LastRead.path[0] != '\0') {
+        *ExcelMajorVersion = LastRead.major;
+        *other_program = LastRead.other_program;
+        return LastRead.status;
+    }
+
     // VERSION.dll is no known DLL of Windows: imported, it would be looked for beside the
     // program first.
     auto get_size = SYSTEM_FUNCTION("version.dll", GetFileVersionInfoSizeA);
@@ -145,6 +160,10 @@ static DiscoveryStatus read_version_resource(int *ExcelMajorVersion, bool *other
     }
     // What the block held has been read.
     free(block);
+    copy_text(LastRead.path, PathCapacity, ExcelPath);
+    LastRead.status = status;
+    LastRead.major = *ExcelMajorVersion;
+    LastRead.other_program = *other_program;
     return status;
 }
 
@@ -178,23 +197,19 @@ static DiscoveryStatus read_open_command(const char *class_name)
     return read_command(HKEY_CLASSES_ROOT, key_name);
 }
 
-// Whether ExcelPath may be Excel: its version resource does not give another program's
+// Whether ExcelPath may be Excel: a file that is there (an entry left behind by an Excel
+// since removed names no Excel), whose version resource does not give another program's
 // name as its original file name. A program without one, or without that name in it, is
 // still taken for Excel, as it always was (the installer then asks for its version).
-static bool names_excel()
+static bool names_installed_excel()
 {
+    DWORD attributes = GetFileAttributesA(ExcelPath);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
     int major = 0;
     bool other_program = false;
     read_version_resource(&major, &other_program);
     return !other_program;
-}
-
-// The same for an entry found besides the association, which must also name a file that
-// is there: one left behind by an Excel since removed names no Excel.
-static bool names_installed_excel()
-{
-    DWORD attributes = GetFileAttributesA(ExcelPath);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) && names_excel();
 }
 
 DiscoveryStatus locate_excel(char *ExcelClass)
@@ -208,12 +223,13 @@ DiscoveryStatus locate_excel(char *ExcelClass)
         return AssociationUnreadable;
     if (ExcelClass[0] == '\0')
         return AssociationEmpty;
+    // An empty command names no program at all: taken as it reads, as it always was.
     DiscoveryStatus status = read_open_command(ExcelClass);
-    if (status != Found || names_excel())
+    if (status != Found || ExcelPath[0] == '\0' || names_installed_excel())
         return status;
 
-    // Another program took ".xls" over. Excel registers its own class from Excel 97 on,
-    // and the others leave it alone.
+    // Another program took ".xls" over, or the Excel it names was removed. Excel registers
+    // its own class from Excel 97 on, and the others leave it alone.
     copy_text(ExcelClass, AssociationCapacity, "Excel.Sheet.8");
     if (read_open_command(ExcelClass) == Found && names_installed_excel())
         return Found;
@@ -295,4 +311,30 @@ DiscoveryStatus resolve_addin_folder(int ExcelMajorVersion, char *AddinFolder)
     if (!append_text(AddinFolder, PathCapacity, "\\"))
         return PathTooLong;
     return Found;
+}
+
+MacroSetting read_macro_setting(int ExcelMajorVersion)
+{
+    const DWORD DisableWithoutNotification = 4;
+    if (ExcelMajorVersion < FirstTrustCenterVersion)
+        return MacrosMayRun;
+    static const char *const Keys[] = {"Software\\Policies\\Microsoft\\Office\\%d.0\\Excel\\Security",
+                                        "Software\\Microsoft\\Office\\%d.0\\Excel\\Security"};
+    for (size_t i = 0; i < ARRAYSIZE(Keys); i++) {
+        char key_name[80];
+        format_text(key_name, sizeof key_name, Keys[i], ExcelMajorVersion);
+        HKEY key;
+        if (RegOpenKeyA(HKEY_CURRENT_USER, key_name, &key) != ERROR_SUCCESS)
+            continue;
+        DWORD type = 0, value = 0, size = sizeof value;
+        LONG result = RegQueryValueExA(key, "VBAWarnings", NULL, &type, (BYTE *)&value, &size);
+        RegCloseKey(key);
+        // The first key that sets it decides, as in Excel.
+        if (result == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value) {
+            if (value != DisableWithoutNotification)
+                return MacrosMayRun;
+            return i == 0 ? MacrosDisabledByPolicy : MacrosDisabledByUser;
+        }
+    }
+    return MacrosMayRun;
 }

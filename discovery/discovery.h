@@ -4,8 +4,8 @@
 #include "../platform/platform.h"
 
 // Where discovery stopped. PathTooLong: a joined path or text would not fit its buffer.
-// AssociationNotExcel: ".xls" opens in another program (LibreOffice, WPS, OnlyOffice), and
-// nothing else names Excel.
+// AssociationNotExcel: ".xls" opens in another program (LibreOffice, WPS, OnlyOffice) or in
+// one that is no longer there, and nothing else names an Excel that is there.
 enum DiscoveryStatus {
     Found,
     AssociationKeyMissing,
@@ -30,8 +30,9 @@ extern char ExcelPath[PathCapacity];
 // Drive and directory of the running program, ending with a backslash.
 DiscoveryStatus source_folder(char *SourceFolder);
 
-// Finds Excel: the program of the ".xls" association, cleaned into ExcelPath, unless its
-// version resource names another program; then Excel's own class, then Windows' App Paths.
+// Finds Excel: the program of the ".xls" association, cleaned into ExcelPath, unless it is
+// not there or its version resource names another program; then Excel's own class, then
+// Windows' App Paths.
 // ExcelClass (AssociationCapacity bytes) names the class whose open command starts that
 // Excel, or is empty where Excel came from App Paths. On AssociationEmpty ExcelClass is
 // empty; on AssociationNotExcel ExcelPath is too.
@@ -45,3 +46,13 @@ DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion);
 
 // AddinFolder always ends with a backslash when Found comes back.
 DiscoveryStatus resolve_addin_folder(int ExcelMajorVersion, char *AddinFolder);
+
+// Excel 2007 and later keep the Trust Center's macro setting in "VBAWarnings": 1 enables all
+// macros, 2 disables them with notification, 3 all but digitally signed ones, 4 all without
+// notification. A policy's value stands over the user's own. Excel 2003 and earlier keep
+// another setting ("Level"), which is not read.
+const int FirstTrustCenterVersion = 12;
+enum MacroSetting { MacrosMayRun, MacrosDisabledByUser, MacrosDisabledByPolicy };
+// Whether the Excel of this major version runs no macro of a workbook outside its trusted
+// locations, and tells nobody (4); MacrosMayRun for any other setting, or none.
+MacroSetting read_macro_setting(int ExcelMajorVersion);

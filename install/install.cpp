@@ -3,6 +3,7 @@
 #include "../discovery/discovery.h"
 #include "../product/messages.h"
 #include "bitness.h"
+#include "replace.h"
 #include "resource.h"
 #include "where_is_excel.h"
 
@@ -30,8 +31,7 @@ static const char ForeignLibraryFormat[] =
     "supplied it. Shutting down.";
 static const char MissingFileFormat[] =
     "The file %s is missing from the Setup program's folder. The Add-In installation cannot "
-    "continue. Extract the whole zip file of this package first (right-click it, then click "
-    "\"Extract All\"), and run Setup from the extracted folder: Setup cannot be run from "
+    "continue. " EXTRACT_STEPS "Setup from the extracted folder: Setup cannot be run from "
     "inside the zip file. Shutting down.";
 static const char DamagedLibraryFormat[] =
     "The file %s in the Setup program's folder is not a whole library for 64-bit Excel: it is "
@@ -51,6 +51,10 @@ static const char MovePackage[] =
 static const char NoExcelText[] =
     " This system does not seem to have Microsoft Excel (required for the Excel Add-In) "
     "installed. Shutting down.";
+static const char FilesHeldFormat[] =
+    "The %s %s in the Add-In folder %s cannot be replaced because Microsoft Excel, or another "
+    "program, still has %s open. Close Excel (if you have just closed it, wait a moment until it "
+    "has finished), then click Retry. Cancel leaves the Add-In as it was.";
 
 static bool ExcelRunning;
 
@@ -113,12 +117,14 @@ static int show_library_mismatch(int excel_bits, int library_bits)
 // makes Excel block macros, before anything is asked, made, deleted or copied: a package
 // run from inside its zip, damaged, or downloaded and still marked would otherwise leave a
 // working add-in broken, or installed and never set up. ExitDone when it may go on, with
-// whether it holds the library for 64-bit Excel.
-static int check_package(const char *SourceFolder, bool *has_library64)
+// the path of each file of PackageFiles in paths and whether it holds the library for
+// 64-bit Excel.
+static int check_package(const char *SourceFolder, char (*paths)[PathCapacity], bool *has_library64)
 {
     *has_library64 = false;
-    for (const char *name : PackageFiles) {
-        char path[PathCapacity];
+    for (size_t i = 0; i < ARRAYSIZE(PackageFiles); i++) {
+        const char *name = PackageFiles[i];
+        char *path = paths[i];
         // A path that does not fit is never taken for an absent file.
         if (!join_path(path, SourceFolder, name))
             return show_package_too_long(name);
@@ -144,11 +150,21 @@ static int check_package(const char *SourceFolder, bool *has_library64)
             return show_too_long("The path of the download mark of ", name, MovePackage);
         if (mark == MarkedBlocked)
             return show_formatted_stop(MarkedFileFormat, name,
-                                       name == SetupWorkbook || name == AddinWorkbook
-                                           ? "Excel blocks the macros of such files"
-                                           : "its copy in Excel's Add-In folder would keep that mark");
+                                       name == SetupWorkbook || name == AddinWorkbook ? "Excel blocks the macros of such files"
+                                       // Copied for a 64-bit Excel only, which is not known yet.
+                                       : name == AddinLibrary64 ? "a 64-bit Excel's copy of it would keep that mark"
+                                                                : "its copy in Excel's Add-In folder would keep that mark");
     }
     return ExitDone;
+}
+
+// The path that check_package gave for a file of PackageFiles.
+static const char *package_path(char (*paths)[PathCapacity], const char *name)
+{
+    size_t i = 0;
+    while (PackageFiles[i] != name)
+        i++;
+    return paths[i];
 }
 
 // lparam: the console's own title, or an empty text.
@@ -207,8 +223,9 @@ int main()
 
     // Before the running-Excel question: closing Excel is no use for a package that
     // cannot work.
+    char paths[ARRAYSIZE(PackageFiles)][PathCapacity];
     bool has_library64 = false;
-    int package = check_package(SourceFolder, &has_library64);
+    int package = check_package(SourceFolder, paths, &has_library64);
     if (package != ExitDone)
         return package;
 
@@ -244,24 +261,8 @@ int main()
     // build when the package has one. Where either kind cannot be told, the copy goes ahead
     // as it always did.
     int excel_bits = program_bits(ExcelPath);
-    const char *library = excel_bits == 64 && has_library64 ? AddinLibrary64 : AddinLibrary;
-    // Every path of the package before the first change, though the package check proved
-    // that each fits. The library lands under its one name, which the add-in workbook
-    // declares.
-    char sources[ARRAYSIZE(InstallerFileSet)][PathCapacity];
-    const char *library_path = NULL;
-    for (size_t i = 0; i < ARRAYSIZE(InstallerFileSet); i++) {
-        bool is_library = InstallerFileSet[i] == AddinLibrary;
-        const char *name = is_library ? library : InstallerFileSet[i];
-        if (!join_path(sources[i], SourceFolder, name))
-            return show_package_too_long(name);
-        if (is_library)
-            library_path = sources[i];
-    }
-    char workbook[PathCapacity];
-    if (!join_path(workbook, SourceFolder, SetupWorkbook))
-        return show_package_too_long(SetupWorkbook);
-    int bits = library_bits(read_library_headers(library_path).machine);
+    const char *library = package_path(paths, excel_bits == 64 && has_library64 ? AddinLibrary64 : AddinLibrary);
+    int bits = library_bits(read_library_headers(library).machine);
     if (excel_bits != UnknownBits && bits != UnknownBits && bits != excel_bits)
         return show_library_mismatch(excel_bits, bits);
 
@@ -278,6 +279,13 @@ int main()
             return ExitCancelled;
     }
 
+    // The setup workbook would open and do nothing, unseen.
+    MacroSetting macros = read_macro_setting(ExcelMajorVersion);
+    if (macros != MacrosMayRun)
+        return show_macros_disabled(macros == MacrosDisabledByPolicy,
+                                    SETUP_WORKBOOK ", which set up the Add-In in Excel,", "installation",
+                                    MACRO_SETTINGS_STEPS "Setup again");
+
     char AddinFolder[PathCapacity];
     status = resolve_addin_folder(ExcelMajorVersion, AddinFolder);
     if (status == SpecialFolderServiceMissing)
@@ -287,25 +295,37 @@ int main()
                              "ask whoever looks after this computer to give Excel an Add-In folder with a "
                              "shorter path, then run Setup again");
 
+    // Excel keeps a loaded add-in's files open, and for a moment more once its window has
+    // closed: the user closes it, waits and says when, as often as need be. Nothing else
+    // waits, and nothing has changed yet.
+    for (;;) {
+        const char *held[ReplacedCount];
+        size_t count = held_files(AddinFolder, InstallerFileSet, held);
+        if (count == 0)
+            break;
+        int answer = show_files_held(FilesHeldFormat, held, count, AddinFolder);
+        if (answer != IDRETRY)
+            return answer == IDCANCEL ? ExitCancelled : ExitStopped;
+    }
+
     // Only the last level is created; a missing parent ends in "Failed to create the folder".
     if (!CreateDirectoryA(AddinFolder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
         return show_formatted_stop("Failed to create the folder %s", AddinFolder);
 
-    for (size_t i = 0; i < ARRAYSIZE(InstallerFileSet); i++) {
-        const char *name = InstallerFileSet[i];
-        char destination[PathCapacity];
-        if (!join_path(destination, AddinFolder, name))
-            return show_copy_failure(AddinFolder, name, ERROR_FILENAME_EXCED_RANGE);
-        // A read-only earlier copy would refuse to be overwritten. A copy that cannot be
-        // removed is reported by the copy that follows.
-        delete_file(destination);
-        if (!CopyFileA(sources[i], destination, FALSE))
-            return show_copy_failure(AddinFolder, name, GetLastError());
-    }
+    // The library lands under its one name, which the add-in workbook declares.
+    static_assert(ARRAYSIZE(InstallerFileSet) == ReplacedCount, "the add-in's three files");
+    const char *sources[ReplacedCount];
+    for (size_t i = 0; i < ReplacedCount; i++)
+        sources[i] = InstallerFileSet[i] == AddinLibrary ? library : package_path(paths, InstallerFileSet[i]);
+    const char *failed_name = NULL;
+    DWORD failed_code = 0;
+    // A replacement that fails half-way would leave a broken add-in: the folder is whole
+    // again before the message.
+    if (!replace_files(sources, AddinFolder, InstallerFileSet, &failed_name, &failed_code))
+        return show_copy_failure(AddinFolder, failed_name, failed_code);
 
-    // To the Excel whose folder the files went to, never to whatever else ".xls" names.
-    // With no Excel named in the dialog (Excel 97 or earlier), the association is all
-    // there is.
-    open_document(workbook, ExcelClass, ExcelPath);
+    // To the Excel whose folder the files went to, never to whatever else ".xls" names:
+    // with no Excel named in the dialog (Excel 97 or earlier), to none.
+    open_document(package_path(paths, SetupWorkbook), ExcelClass, ExcelPath);
     return ExitDone;
 }

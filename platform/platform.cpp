@@ -117,7 +117,11 @@ DeleteResult delete_file(const char *path)
     if (state != FileStillThere)
         return state;
     SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE);
-    DeleteFileA(path);
+    // Gone when Windows says so. A reader that shares the file for deletion (an antivirus,
+    // the indexer) keeps its name until it lets go, and a look meanwhile is refused (Windows
+    // before 10 version 1903) or still finds it (Wine).
+    if (DeleteFileA(path))
+        return FileGone;
     state = file_state(GetFileAttributesA(path));
     // Left where it is as it was, for the user to find.
     if (state == FileStillThere)
@@ -151,6 +155,9 @@ DownloadMark download_mark(const char *path)
 
 void open_document(const char *path, const char *excel_class, const char *excel)
 {
+    // No Excel known: ".xls" may well name another program.
+    if (excel_class[0] == '\0' && excel[0] == '\0')
+        return;
     // The shell activates verb handlers and shell extensions through COM, so COM comes
     // first, apartment-threaded and without OLE1 DDE, as Windows asks of the shell's
     // callers.
@@ -175,7 +182,7 @@ void open_document(const char *path, const char *excel_class, const char *excel)
         if (excel_class[0] != '\0') {
             request.fMask |= SEE_MASK_CLASSNAME;
             request.lpClass = excel_class;
-        } else if (excel[0] != '\0') {
+        } else {
             request.lpFile = excel;
             request.lpParameters = quoted;
         }

@@ -33,10 +33,10 @@ LONG read_reg_default(HKEY key, char *buffer, DWORD capacity);
 void restrict_dll_search();
 
 // Deletes a file whatever its attributes: read-only, hidden and system files refuse
-// deletion until they are cleared. FileGone when no file is left there, deleted now or not
-// there at all (not found, or its folder not found); FileStillThere when it could not be
-// deleted (another program holds it open), its attributes then as they were; FileInDoubt
-// when Windows cannot even tell whether a file is there.
+// deletion until they are cleared. FileGone when DeleteFileA succeeded or no file was there
+// at all (not found, or its folder not found); FileStillThere when it could not be deleted
+// (another program holds it open), its attributes then as they were; FileInDoubt when
+// Windows cannot even tell whether a file is there.
 enum DeleteResult { FileGone, FileStillThere, FileInDoubt };
 DeleteResult delete_file(const char *path);
 
@@ -51,10 +51,10 @@ DownloadMark download_mark(const char *path);
 // the shell has passed it on, not for Excel. With excel_class (not empty): by that class's
 // own verb, which a running Excel answers as it does a double-click, whatever program
 // ".xls" or the user's choice names. Else with excel (not empty): that program, given the
-// document's quoted path. Else the document's own association. OLE32 and SHELL32 are
-// loaded only once the DLL search is restricted: their own imports would otherwise be
-// looked for beside the program too. The outcome is not examined: Excel reports its own
-// trouble.
+// document's quoted path. With neither, nothing is opened: the document goes to no other
+// program. OLE32 and SHELL32 are loaded only once the DLL search is restricted: their own
+// imports would otherwise be looked for beside the program too. The outcome is not
+// examined: Excel reports its own trouble.
 void open_document(const char *path, const char *excel_class, const char *excel);
 
 // A function of a DLL of Windows, which is loaded by its full path in the system folder and

@@ -31,6 +31,11 @@
 #define UNBLOCK_STEPS                                                                             \
     "To unblock the package, right-click the downloaded zip file, click Properties, tick "      \
     "\"Unblock\" and click OK; then extract the zip file again"
+// How to run a program from the whole package rather than from inside its zip file; each
+// message ends the sentence with the program and where it runs from.
+#define EXTRACT_STEPS                                                                             \
+    "Extract the whole zip file of this package first (right-click it, then click \"Extract "    \
+    "All\"), and run "
 
 inline constexpr char SetupCaption[] = SETUP_CAPTION;
 inline constexpr char AddinLibrary[] = ADDIN_LIBRARY;

@@ -17,6 +17,9 @@ protected:
         reset_excel_registry();
         memset(ExcelPath, 'X', sizeof ExcelPath);
         ExcelPath[0] = '\0';
+        // The Excel that the registry names below: a program that is there.
+        CreateDirectoryA("C:\\Office", NULL);
+        ASSERT_TRUE(copy_from_build("stand-in-excel16.exe", "C:\\Office\\EXCEL.EXE"));
     }
     void TearDown() override { reset_excel_registry(); }
 };
@@ -55,6 +58,9 @@ TEST_F(Discovery, EachAssociationStopAndFound)
         {"association value too long to append the command key",
          [] { write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, unterminated(240)); },
          PathTooLong},
+        // An Excel since removed, and nothing else that names one.
+        {"command naming a program that is not there",
+         [] { register_xls_command("\"C:\\Removed\\EXCEL.EXE\" \"%1\""); }, AssociationNotExcel},
         {"registered command", [] { register_xls_command("\"C:\\Office\\EXCEL.EXE\" \"%1\""); },
          Found},
     };

@@ -54,6 +54,13 @@ std::string too_long_text(const std::string &subject, const std::string &remedy)
 const char MoveThePackage[] = "move the package to a folder with a shorter path and run Setup from there";
 
 const char Excel8[] = "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel";
+// Excel's macro setting, where a policy or the user's Trust Center writes it.
+const char PolicySecurity16[] = "Software\\Policies\\Microsoft\\Office\\16.0\\Excel\\Security";
+const char UserSecurity16[] = "Software\\Microsoft\\Office\\16.0\\Excel\\Security";
+void set_macro_setting(const char *key, char value)
+{
+    write_reg_bytes(HKEY_CURRENT_USER, key, "VBAWarnings", REG_DWORD, std::string(1, value) + std::string(3, '\0'));
+}
 const std::vector<int> OkOnly = {IDOK};
 const std::vector<int> YesNoCancel = {IDYES, IDNO, IDCANCEL};
 
@@ -242,6 +249,9 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
         std::function<std::string()> arrange; // gives the add-in folder
         int excel_bits = 0; // the stand-in Excel must be of this kind and start: 0 either
         bool version_asked = false; // answered Yes; no stand-in Excel records the workbook
+        // The earlier copies read meanwhile by a program that shares them for deletion, as
+        // the indexer and antivirus programs do.
+        bool read_meanwhile = false;
     } rows[] = {
         {"the profile's application-data folder, a library that is no PE image", office16},
         // The tiny 64-bit program as EXCEL.EXE: no version resource, and it records nothing
@@ -291,6 +301,21 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
              let_calc_take_xls(calc, office + "EXCEL.EXE");
              return folder;
          }},
+        // Started by its path, not through the class that names a removed one.
+        {".xls names an Excel since removed, App Paths names Excel",
+         [&] {
+             std::string folder = office16();
+             register_xls_command("\"" + office + "removed\\EXCEL.EXE\" \"%1\"");
+             write_reg_string(HKEY_LOCAL_MACHINE, ExcelAppPath, NULL, office + "EXCEL.EXE");
+             return folder;
+         }},
+        {"a policy allows macros with notification, the user's own setting disables them all",
+         [&] {
+             set_macro_setting(PolicySecurity16, 2);
+             set_macro_setting(UserSecurity16, 4);
+             return office16();
+         }},
+        {"the earlier copies read meanwhile by a program that shares them for deletion", office16, 0, false, true},
         {"an application-data folder named outside code page 1252",
          [&] {
              std::string folder = move_application_data_folder();
@@ -330,6 +355,11 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
         CreateDirectoryA(folder.c_str(), NULL);
         write_file(folder + LibraryFile, "old library", FILE_ATTRIBUTE_READONLY);
         write_file(folder + AddinWorkbookFile, "old add-in", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        std::vector<HANDLE> readers;
+        for (const char *name : {LibraryFile, AddinWorkbookFile})
+            if (row.read_meanwhile)
+                readers.push_back(CreateFileA((folder + name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                              NULL, OPEN_EXISTING, 0, NULL));
 
         Launched run;
         ASSERT_TRUE(launch_installer(run));
@@ -341,31 +371,78 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
         }
         ASSERT_TRUE(runs_silently(run, Deadline));
         EXPECT_EQ(0u, exit_status(run));
+        for (HANDLE reader : readers)
+            CloseHandle(reader);
         expect_installed(folder, library);
         if (!row.version_asked)
             expect_setup_workbook_opened(run);
     }
 }
 
-TEST_F(Installer, RunningExcelMessageComesBackUntilExcelIsClosed)
+// Excel's process holds a loaded add-in's files for a moment after its window has closed
+// (the test holds them here as Excel does, shared only for reading).
+TEST_F(Installer, RunningExcelMessageComesBackUntilExcelIsClosedAndLetsGo)
 {
-    use_excel97();
-    ExcelWindow excel("KavorTestWindow", "Microsoft Excel - Book1", false);
-    ASSERT_TRUE(excel.window != NULL);
+    // 0: Excel lets go with its window; else the user's answer while it still holds them.
+    for (int answer : {0, IDRETRY, IDCANCEL}) {
+        SCOPED_TRACE(answer == 0 ? "Excel lets go with its window" : answer == IDRETRY ? "Retry" : "Cancel");
+        office = make_temp_folder("office");
+        addins = make_temp_folder("addins");
+        use_excel97();
+        write_file(addins + LibraryFile, "old library", FILE_ATTRIBUTE_READONLY);
+        write_file(addins + AddinWorkbookFile, "old add-in", FILE_ATTRIBUTE_HIDDEN);
+        write_file(addins + HelpFile, "old help");
+        std::string before = folder_state(addins);
+        std::vector<HANDLE> held;
+        for (const char *name : {LibraryFile, AddinWorkbookFile})
+            if (answer != 0)
+                held.push_back(CreateFileA((addins + name).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                                           OPEN_EXISTING, 0, NULL));
+        ExcelWindow excel("KavorTestWindow", "Microsoft Excel - Book1", false);
+        ASSERT_TRUE(excel.window != NULL);
 
-    Launched run;
-    ASSERT_TRUE(launch_installer(run));
-    HWND message = expect_message(run, RunningExcelText, {IDOK, IDCANCEL}, true);
-    ASSERT_TRUE(message != NULL);
-    press_button(message, IDOK);
-    ASSERT_TRUE(wait_for_window_gone(message, Deadline));
-    message = expect_message(run, RunningExcelText, {IDOK, IDCANCEL}, true);
-    ASSERT_TRUE(message != NULL);
-    expect_nothing_copied(addins);
+        Launched run;
+        ASSERT_TRUE(launch_installer(run));
+        HWND message = expect_message(run, RunningExcelText, {IDOK, IDCANCEL}, true);
+        ASSERT_TRUE(message != NULL);
+        press_button(message, IDOK);
+        ASSERT_TRUE(wait_for_window_gone(message, Deadline));
+        message = expect_message(run, RunningExcelText, {IDOK, IDCANCEL}, true);
+        ASSERT_TRUE(message != NULL);
+        EXPECT_EQ(before, folder_state(addins));
 
-    excel.close();
-    answer_and_expect_end(run, message, IDOK, 0);
-    expect_installed(addins);
+        excel.close();
+        if (answer == 0) {
+            answer_and_expect_end(run, message, IDOK, 0);
+            expect_installed(addins);
+            continue;
+        }
+        const std::string held_text =
+            "The files kavorlib.dll and kavorlib.xla in the Add-In folder " + addins + " cannot be replaced because "
+            "Microsoft Excel, or another program, still has them open. Close Excel (if you have just closed it, wait "
+            "a moment until it has finished), then click Retry. Cancel leaves the Add-In as it was.";
+        press_button(message, IDOK);
+        ASSERT_TRUE(wait_for_window_gone(message, Deadline));
+        message = expect_message(run, held_text, {IDRETRY, IDCANCEL}, true);
+        ASSERT_TRUE(message != NULL);
+        if (answer == IDRETRY) {
+            // Asked again while they are still held; nothing has changed meanwhile.
+            press_button(message, IDRETRY);
+            ASSERT_TRUE(wait_for_window_gone(message, Deadline));
+            message = expect_message(run, held_text, {IDRETRY, IDCANCEL}, true);
+            ASSERT_TRUE(message != NULL);
+            EXPECT_EQ(before, folder_state(addins));
+            for (HANDLE file : held)
+                CloseHandle(file);
+            answer_and_expect_end(run, message, IDRETRY, 0);
+            expect_installed(addins);
+        } else {
+            answer_and_expect_end(run, message, IDCANCEL, 2);
+            EXPECT_EQ(before, folder_state(addins)) << "the earlier add-in changed";
+            for (HANDLE file : held)
+                CloseHandle(file);
+        }
+    }
 }
 
 TEST_F(Installer, WhichWindowsCountAsARunningExcel)
@@ -447,13 +524,16 @@ class WhereIsExcel : public Installer {
 protected:
     HWND dialog = NULL;
 
-    // An Excel 97 stand-in that the association no longer names (it is empty, or names
-    // LibreOffice alone), and the dialog up.
-    void open_dialog(Launched &run, bool calc_owns_xls = false)
+    // An Excel 97 stand-in that the association no longer names (it is empty, names
+    // LibreOffice alone, or an Excel since removed), and the dialog up.
+    enum Association { EmptyAssociation, CalcOwnsXls, RemovedExcel };
+    void open_dialog(Launched &run, Association association = EmptyAssociation)
     {
         use_excel97();
-        if (calc_owns_xls)
+        if (association == CalcOwnsXls)
             let_calc_take_xls(calc);
+        else if (association == RemovedExcel)
+            register_xls_command("\"" + office + "removed\\EXCEL.EXE\" \"%1\"");
         else
             write_reg_string(HKEY_CLASSES_ROOT, ".xls", NULL, "");
         ASSERT_TRUE(launch_installer(run));
@@ -465,12 +545,14 @@ protected:
 
 TEST_F(WhereIsExcel, TypedPathIsCleanedAndUsedAndOpensTheSetupWorkbook)
 {
-    for (bool calc_owns_xls : {false, true}) {
-        SCOPED_TRACE(calc_owns_xls ? "LibreOffice owns .xls" : "empty .xls association");
+    for (Association association : {EmptyAssociation, CalcOwnsXls, RemovedExcel}) {
+        SCOPED_TRACE(association == CalcOwnsXls    ? "LibreOffice owns .xls"
+                     : association == RemovedExcel ? ".xls names an Excel since removed"
+                                                   : "empty .xls association");
         office = make_temp_folder("office");
         addins = make_temp_folder("addins");
         Launched run;
-        open_dialog(run, calc_owns_xls);
+        open_dialog(run, association);
         SetDlgItemTextA(dialog, 100, ("\"" + office + "EXCEL.EXE\" /e").c_str());
         answer_and_expect_end(run, dialog, IDOK, 0);
         expect_installed(addins);
@@ -565,10 +647,11 @@ TEST_F(WhereIsExcel, PathTooLongForItsBufferIsRefusedNotCut)
     }
 }
 
-TEST_F(WhereIsExcel, EmptyPathAndNoFillRelativeLibraryFolder)
+// With no Excel named, the setup workbook goes to nobody, not to LibreOffice.
+TEST_F(WhereIsExcel, EmptyPathAndNoFillRelativeLibraryFolderAndOpenNothing)
 {
     Launched run;
-    open_dialog(run);
+    open_dialog(run, CalcOwnsXls);
     press_button(dialog, IDOK);
     ASSERT_TRUE(wait_for_window_gone(dialog, Deadline));
     HWND question = expect_message(run, VersionQuestionText, YesNoCancel, false);
@@ -576,6 +659,7 @@ TEST_F(WhereIsExcel, EmptyPathAndNoFillRelativeLibraryFolder)
     answer_and_expect_end(run, question, IDNO, 0);
     // Library\ under the current directory, which is the shipment folder here.
     expect_installed(shipment + "Library\\");
+    EXPECT_EQ("", opened_after(run, calc)) << "opened by LibreOffice";
 }
 
 TEST_F(Installer, VersionQuestionAnswers)
@@ -742,7 +826,16 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
 
 TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
 {
-    HANDLE held = NULL;
+    // An Excel 16 whose add-in folder is new, set to disable all macros without notification.
+    std::string office16_addins;
+    auto macros_disabled = [&](const char *key, const std::string &setting) {
+        install_stand_in_excel(office, 16);
+        std::string subfolder = "KavorMacros" + std::to_string(GetTickCount());
+        write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\16.0\\Common\\General", "AddIns", subfolder);
+        office16_addins = application_data_folder() + "\\Microsoft\\" + subfolder;
+        set_macro_setting(key, 4);
+        return "Microsoft Excel is set " + setting + ". Shutting down.";
+    };
     // An Excel 97 whose "AddIn Path" names a folder inside one that does not exist.
     auto missing_parent = [&](const std::string &parent, const std::string &folder) {
         use_excel97();
@@ -796,20 +889,31 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
              return library_mismatch_text(32, 64);
          },
          [] {}},
-        {"third copy refused: kavor.hlp in the add-in folder held open by another program",
+        // Found once the other two are in place: they go back, and the earlier copies
+        // with them, as they were.
+        {"the third file's place taken by a folder",
          [&] {
              use_excel97();
-             write_file(addins + HelpFile, "old help");
-             held = CreateFileA((addins + HelpFile).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-             return "CopyFile failed for " + addins + "kavor.hlp with error code=32";
-         },
-         [&] {
-             CloseHandle(held);
-             EXPECT_EQ(std::string("new ") + LibraryFile, read_file(addins + LibraryFile));
-             EXPECT_EQ(std::string("new ") + AddinWorkbookFile, read_file(addins + AddinWorkbookFile));
-             EXPECT_EQ("old help", read_file(addins + HelpFile));
-         },
-         true},
+             write_file(addins + LibraryFile, "old library", FILE_ATTRIBUTE_READONLY);
+             write_file(addins + AddinWorkbookFile, "old add-in", FILE_ATTRIBUTE_HIDDEN);
+             CreateDirectoryA((addins + HelpFile).c_str(), NULL);
+             return "CopyFile failed for " + addins + "kavor.hlp with error code=183";
+         }},
+        {"Excel 16 set by policy to disable all macros without notification",
+         [&] { return macros_disabled(PolicySecurity16,
+                                      "by your organization's policy to disable all macros without notification, so "
+                                      "the macros of addinsetup.xls, which set up the Add-In in Excel, would not run. "
+                                      "The Add-In installation cannot continue: please ask your administrator to "
+                                      "allow macros with notification; no setting in Excel itself can change this"); },
+         [&] { EXPECT_FALSE(file_exists(office16_addins)); }},
+        {"Excel 16 set by its user to disable all macros without notification",
+         [&] { return macros_disabled(UserSecurity16,
+                                      "to disable all macros without notification, so the macros of addinsetup.xls, "
+                                      "which set up the Add-In in Excel, would not run. The Add-In installation cannot "
+                                      "continue: in Excel, click File > Options > Trust Center > Trust Center "
+                                      "Settings > Macro Settings, select \"Disable all macros with notification\" "
+                                      "and click OK, then run Setup again"); },
+         [&] { EXPECT_FALSE(file_exists(office16_addins)); }},
     });
 }
 

@@ -17,6 +17,11 @@ const char MarkedWorkbookText[] =
     "uninstallation cannot continue. To unblock the package, right-click the downloaded zip file, click "
     "Properties, tick \"Unblock\" and click OK; then extract the zip file again and run addin-uninstall.exe "
     "from the new folder. Shutting down.";
+const char MissingWorkbookText[] =
+    "The file DEL_ADDIN.XLS is missing from the folder of addin-uninstall.exe, and without it the Add-In would "
+    "stay registered in Excel after its files are deleted. The Add-In uninstallation cannot continue. Extract the "
+    "whole zip file of this package first (right-click it, then click \"Extract All\"), and run "
+    "addin-uninstall.exe from the extracted folder: it cannot be run from inside the zip file. Shutting down.";
 const char ManualRemovalText[] =
     "The uninstallation script had trouble finding the Add-Ins folder for Microsoft Excel. "
     "The Kavor Add-In for Excel will not be uninstalled automatically. To delete the Add-In, "
@@ -80,6 +85,7 @@ protected:
 
 TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
 {
+    std::vector<HANDLE> readers;
     struct Row {
         const char *label;
         std::function<std::string()> arrange; // gives the add-in folder, laid out
@@ -121,6 +127,16 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
              write_reg_string(HKEY_LOCAL_MACHINE, ExcelAppPath, NULL, office + "EXCEL.EXE");
              return folder;
          }},
+        // Deleted as Windows says, though their names stay until the reader lets go.
+        {"the files read meanwhile by a program that shares them for deletion",
+         [&] {
+             install_stand_in_excel(office, 16);
+             std::string folder = lay_application_data_addins();
+             for (const char *name : AddinFiles)
+                 readers.push_back(CreateFileA((folder + name).c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_DELETE, NULL, OPEN_EXISTING, 0, NULL));
+             return folder;
+         }},
         // Last: the marks stay. Only the removal workbook's own mark matters.
         {"the add-in's files beside it marked as downloaded, the workbook from a trusted site",
          [&] {
@@ -142,6 +158,9 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
         ASSERT_TRUE(launch(program(), run));
         ASSERT_TRUE(runs_silently(run, Deadline));
         EXPECT_EQ(0u, exit_status(run));
+        for (HANDLE reader : readers)
+            CloseHandle(reader);
+        readers.clear();
 
         expect_addin_files(folder, false);
         EXPECT_TRUE(file_exists(folder)) << "the add-in folder itself stays";
@@ -215,7 +234,8 @@ TEST_F(Uninstaller, EveryStopShowsItsMessage)
         const char *label;
         int excel; // stand-in Excel version resource, 0 none, -1 not installed
         std::function<void()> arrange;
-        int answer; // IDOK: the removal workbook's own stop, else the manual-removal message
+        int answer; // IDOK: a stop of its own (OK, exclamation icon), else the manual-removal message
+        std::string text = ManualRemovalText;
     } rows[] = {
         {"no .xls association", -1, [] {}, IDYES},
         {"empty .xls association", -1,
@@ -241,22 +261,45 @@ TEST_F(Uninstaller, EveryStopShowsItsMessage)
          [] { write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", "C:\\no|such"); }, IDCANCEL},
         // Before the hand-off: nothing is opened, nothing deleted.
         {"the removal workbook marked as downloaded from the Internet", 16,
-         [&] { mark_downloaded(shipment + RemovalWorkbookFile, "[ZoneTransfer]\r\nZoneId=3\r\n"); }, IDOK},
+         [&] { mark_downloaded(shipment + RemovalWorkbookFile, "[ZoneTransfer]\r\nZoneId=3\r\n"); }, IDOK,
+         MarkedWorkbookText},
+        // The uninstaller opened inside a zip file in Explorer: extracted alone.
+        {"no removal workbook", 16, [&] { DeleteFileA((shipment + RemovalWorkbookFile).c_str()); }, IDOK,
+         MissingWorkbookText},
+        {"a folder by the removal workbook's name", 16,
+         [&] {
+             DeleteFileA((shipment + RemovalWorkbookFile).c_str());
+             CreateDirectoryA((shipment + RemovalWorkbookFile).c_str(), NULL);
+         },
+         IDOK, MissingWorkbookText},
+        {"Excel 16 set by policy to disable all macros without notification", 16,
+         [] {
+             write_reg_bytes(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Office\\16.0\\Excel\\Security",
+                             "VBAWarnings", REG_DWORD, std::string("\4\0\0\0", 4));
+         },
+         IDOK,
+         "Microsoft Excel is set by your organization's policy to disable all macros without notification, so the "
+         "macros of DEL_ADDIN.XLS, which remove the Add-In from Excel, would not run. The Add-In uninstallation "
+         "cannot continue: please ask your administrator to allow macros with notification; no setting in Excel "
+         "itself can change this. Shutting down."},
     };
     std::string folder = lay_application_data_addins();
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
         reset_excel_registry();
         DeleteFileA(opened_record_path(office).c_str());
+        RemoveDirectoryA((shipment + RemovalWorkbookFile).c_str());
+        write_file(shipment + RemovalWorkbookFile, "removal workbook");
+        mark_downloaded(shipment + RemovalWorkbookFile, "");
         if (row.excel >= 0)
             install_stand_in_excel(office, row.excel);
         row.arrange();
 
         Launched run;
         ASSERT_TRUE(launch(program(), run));
-        bool marked = row.answer == IDOK;
-        HWND window = expect_message(run, marked ? MarkedWorkbookText : ManualRemovalText,
-                                     marked ? std::vector<int>{IDOK} : std::vector<int>{IDYES, IDNO, IDCANCEL}, marked);
+        bool own_stop = row.answer == IDOK;
+        HWND window = expect_message(run, row.text,
+                                     own_stop ? std::vector<int>{IDOK} : std::vector<int>{IDYES, IDNO, IDCANCEL}, own_stop);
         ASSERT_TRUE(window != NULL);
         press_button(window, row.answer);
         ASSERT_TRUE(wait_for_exit(run, Deadline)) << "still running after the answer";
@@ -264,7 +307,7 @@ TEST_F(Uninstaller, EveryStopShowsItsMessage)
 
         expect_addin_files(folder, true);
         // Handed to Excel once found, before the add-in folder is looked for.
-        if (row.excel >= 0 && !marked)
+        if (row.excel >= 0 && !own_stop)
             expect_removal_workbook_opened(run);
         else
             EXPECT_EQ("", opened_after(run, office));

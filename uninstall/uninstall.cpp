@@ -1,6 +1,7 @@
 // addin-uninstall: finds Excel and opens the removal workbook in it, then deletes the
 // add-in's three files from the folder Excel loads add-ins from, naming those Excel still
-// holds open until the user has closed it; or tells the user how to do it by hand.
+// holds open until the user has closed it; or tells the user how to do it by hand. It stops
+// before anything when the removal workbook could not run in that Excel.
 #include "../discovery/discovery.h"
 #include "../product/messages.h"
 
@@ -19,37 +20,35 @@ static int show_manual_removal_message()
     return ExitStopped;
 }
 
-// Names the files still there after a pass, and where, and asks the user to close Excel.
-// The answer: IDRETRY, IDCANCEL, or 0 when no box could be shown.
-static int show_files_in_use(const char *const *left, size_t count, const char *AddinFolder)
+// The files still there after a pass, and where.
+static const char FilesInUseFormat[] =
+    "The %s %s could not be deleted from the Add-In folder %s because Microsoft Excel, or another "
+    "program, still has %s open. Let the removal workbook finish in Excel (click \"Enable Content\" if "
+    "Excel asks), close Excel, then click Retry. Cancel leaves %s in that folder.";
+
+static int show_too_long()
 {
-    static const char Format[] =
-        "The %s %s could not be deleted from the Add-In folder %s because Microsoft Excel, or "
-        "another program, still has %s open. Let the removal workbook finish in Excel (click \"Enable "
-        "Content\" if Excel asks), close Excel, then click Retry. Cancel leaves %s in that folder.";
-    char names[64];
-    format_text(names, sizeof names, count == 1 ? "%s" : count == 2 ? "%s and %s" : "%s, %s and %s", left[0],
-                count > 1 ? left[1] : "", count > 2 ? left[2] : "");
-    const char *them = count == 1 ? "it" : "them";
-    char text[sizeof Format + sizeof names + PathCapacity];
-    format_text(text, sizeof text, Format, count == 1 ? "file" : "files", names, AddinFolder, them, them);
-    return show_message(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION);
+    return show_stop("The path of " REMOVAL_WORKBOOK " is too long for the uninstaller. The Add-In "
+                     "uninstallation cannot continue: move the package to a folder with a shorter path "
+                     "and run " UNINSTALLER_PROGRAM " from there. Shutting down.");
 }
 
-// A missing removal workbook is no stop. A marked one is: Excel would block its macros,
-// and the add-in would stay registered in Excel after its files are gone, to be missed at
-// every start of Excel. It is never unmarked here (see the installer's package check).
-// ExitDone when the uninstaller may go on, with whether the workbook is there.
-static int check_removal_workbook(const char *workbook, bool *present)
+// The removal workbook must be there, and free of a mark that makes Excel block its
+// macros: without it the add-in would stay registered in Excel after its files are gone,
+// to be missed at every start of Excel. Opening the uninstaller inside a zip file in
+// Explorer extracts that one file alone. The workbook is never unmarked here (see the
+// installer's package check). ExitDone when the uninstaller may go on.
+static int check_removal_workbook(const char *workbook)
 {
-    *present = GetFileAttributesA(workbook) != INVALID_FILE_ATTRIBUTES;
-    if (!*present)
-        return ExitDone;
+    DWORD attributes = GetFileAttributesA(workbook);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return show_stop("The file " REMOVAL_WORKBOOK " is missing from the folder of " UNINSTALLER_PROGRAM
+                         ", and without it the Add-In would stay registered in Excel after its files are "
+                         "deleted. The Add-In uninstallation cannot continue. " EXTRACT_STEPS UNINSTALLER_PROGRAM
+                         " from the extracted folder: it cannot be run from inside the zip file. Shutting down.");
     switch (download_mark(workbook)) {
     case MarkPathTooLong:
-        return show_stop("The path of " REMOVAL_WORKBOOK " is too long for the uninstaller. The Add-In "
-                         "uninstallation cannot continue: move the package to a folder with a shorter "
-                         "path and run " UNINSTALLER_PROGRAM " from there. Shutting down.");
+        return show_too_long();
     case MarkedBlocked:
         return show_stop("Windows has marked the file " REMOVAL_WORKBOOK " as downloaded from the "
                          "Internet, and Excel blocks the macros of such files: the Add-In would stay "
@@ -69,23 +68,28 @@ int main()
         return show_manual_removal_message();
 
     char workbook[PathCapacity];
-    bool have_workbook = join_path(workbook, SourceFolder, RemovalWorkbook);
-    if (have_workbook) {
-        int check = check_removal_workbook(workbook, &have_workbook);
-        if (check != ExitDone)
-            return check;
-    }
+    if (!join_path(workbook, SourceFolder, RemovalWorkbook))
+        return show_too_long();
+    int check = check_removal_workbook(workbook);
+    if (check != ExitDone)
+        return check;
 
     // Only Excel can run the removal workbook: with no Excel found, it goes to nobody.
     char ExcelClass[AssociationCapacity];
     if (locate_excel(ExcelClass) != Found)
         return show_manual_removal_message();
-    // Excel runs the removal workbook; nothing waits for it.
-    if (have_workbook)
-        open_document(workbook, ExcelClass, ExcelPath);
-
+    // An Excel that runs no macro and says nothing would leave the add-in registered.
     int ExcelMajorVersion = 0;
-    if (read_excel_major_version(&ExcelMajorVersion) != Found)
+    bool have_version = read_excel_major_version(&ExcelMajorVersion) == Found;
+    MacroSetting macros = have_version ? read_macro_setting(ExcelMajorVersion) : MacrosMayRun;
+    if (macros != MacrosMayRun)
+        return show_macros_disabled(macros == MacrosDisabledByPolicy,
+                                    REMOVAL_WORKBOOK ", which remove the Add-In from Excel,", "uninstallation",
+                                    MACRO_SETTINGS_STEPS UNINSTALLER_PROGRAM " again");
+    // Excel runs the removal workbook; nothing waits for it. Without its version the files
+    // are then the user's to delete.
+    open_document(workbook, ExcelClass, ExcelPath);
+    if (!have_version)
         return show_manual_removal_message();
     char AddinFolder[PathCapacity];
     if (resolve_addin_folder(ExcelMajorVersion, AddinFolder) != Found)
@@ -109,7 +113,7 @@ int main()
         }
         if (count == 0)
             return ExitDone;
-        int answer = show_files_in_use(left, count, AddinFolder);
+        int answer = show_files_held(FilesInUseFormat, left, count, AddinFolder);
         if (answer != IDRETRY)
             return answer == IDCANCEL ? ExitCancelled : ExitStopped;
     }
