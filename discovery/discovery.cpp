@@ -113,25 +113,10 @@ static bool names_other_program(void *block, decltype(&VerQueryValueA) query)
     return false;
 }
 
-// What the version resource of a program told, kept for as long as ExcelPath names it:
-// finding Excel reads it first, to tell Excel from another program.
-static struct {
-    char path[PathCapacity];
-    DiscoveryStatus status;
-    int major;
-    bool other_program;
-} LastRead;
-
 // The version resource of ExcelPath, read once for both of what it tells: the major
 // version, and whether it is another program's.
 static DiscoveryStatus read_version_resource(int *ExcelMajorVersion, bool *other_program)
 {
-    if (strcmp(LastRead.path, ExcelPath) == 0 && LastRead.path[0] != '\0') {
-        *ExcelMajorVersion = LastRead.major;
-        *other_program = LastRead.other_program;
-        return LastRead.status;
-    }
-
     // VERSION.dll is no known DLL of Windows: imported, it would be looked for beside the
     // program first.
     auto get_size = SYSTEM_FUNCTION("version.dll", GetFileVersionInfoSizeA);
@@ -160,10 +145,6 @@ static DiscoveryStatus read_version_resource(int *ExcelMajorVersion, bool *other
     }
     // What the block held has been read.
     free(block);
-    copy_text(LastRead.path, PathCapacity, ExcelPath);
-    LastRead.status = status;
-    LastRead.major = *ExcelMajorVersion;
-    LastRead.other_program = *other_program;
     return status;
 }
 

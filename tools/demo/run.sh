@@ -136,6 +136,14 @@ wait_for_window "^Book1 - Excel$" >/dev/null
 "$WINELOADER" "$shipment\\$uninstaller" </dev/null &>/dev/null &
 capture "^$(product_fact SETUP_CAPTION)$" files-in-use.png
 
+# Excel's window has just closed, but its process still holds the add-in's files for a
+# moment: the installer names them and waits for the user before it changes anything.
+"$WINELOADER" "$office\\EXCEL.EXE" --window KavorDemo "Closing Excel" --hold "$addins\\$(product_fact ADDIN_LIBRARY)" \
+    "$addins\\$(product_fact ADDIN_WORKBOOK)" </dev/null &>/dev/null &
+wait_for_window "^Closing Excel$" >/dev/null
+"$WINELOADER" "$shipment\\$installer" </dev/null &>/dev/null &
+capture "^$(product_fact SETUP_CAPTION)$" files-held.png
+
 # The package was downloaded with a browser and extracted by Explorer, which marks every
 # file it extracts with the mark of the web (under Wine, the stream is a file of its name
 # beside it).
