@@ -148,12 +148,14 @@ static int check_package(const char *SourceFolder, char (*paths)[PathCapacity], 
         DownloadMark mark = download_mark(path);
         if (mark == MarkPathTooLong)
             return show_too_long("The path of the download mark of ", name, MovePackage);
-        if (mark == MarkedBlocked)
-            return show_formatted_stop(MarkedFileFormat, name,
-                                       name == SetupWorkbook || name == AddinWorkbook ? "Excel blocks the macros of such files"
-                                       // Copied for a 64-bit Excel only, which is not known yet.
-                                       : name == AddinLibrary64 ? "a 64-bit Excel's copy of it would keep that mark"
-                                                                : "its copy in Excel's Add-In folder would keep that mark");
+        if (mark == MarkedBlocked) {
+            // What the mark does, in words true of the file. kavorlib64.dll is copied for a
+            // 64-bit Excel only, and Excel is not known yet.
+            const char *effect = name == SetupWorkbook || name == AddinWorkbook ? "Excel blocks the macros of such files"
+                                 : name == AddinLibrary64 ? "a 64-bit Excel's copy of it would keep that mark"
+                                                          : "its copy in Excel's Add-In folder would keep that mark";
+            return show_formatted_stop(MarkedFileFormat, name, effect);
+        }
     }
     return ExitDone;
 }

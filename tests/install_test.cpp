@@ -36,11 +36,11 @@ const char DamagedLibrary64Text[] =
     "damaged, incomplete or built for another kind of processor. The Add-In installation cannot continue: "
     "please get this Add-In package again from whoever supplied it. Shutting down.";
 // What a mark does: Excel blocks the macros of a marked workbook; any other file only
-// carries its mark along.
-std::string marked_text(const std::string &file, bool workbook = true)
+// carries its mark along, and the library for 64-bit Excel only into a 64-bit Excel.
+const char KeepsMark[] = "its copy in Excel's Add-In folder would keep that mark";
+std::string marked_text(const std::string &file, const char *effect = "Excel blocks the macros of such files")
 {
-    return "Windows has marked the file " + file + " as downloaded from the Internet, and " +
-           (workbook ? "Excel blocks the macros of such files" : "its copy in Excel's Add-In folder would keep that mark") +
+    return "Windows has marked the file " + file + " as downloaded from the Internet, and " + effect +
            ". The Add-In installation cannot continue. To unblock the package, right-click the downloaded zip "
            "file, click Properties, tick \"Unblock\" and click OK; then extract the zip file again and run Setup "
            "from the new folder. Shutting down.";
@@ -403,45 +403,39 @@ TEST_F(Installer, RunningExcelMessageComesBackUntilExcelIsClosedAndLetsGo)
 
         Launched run;
         ASSERT_TRUE(launch_installer(run));
+        // Each answer brings the next message, checked.
+        auto answer_then_expect = [&](HWND message, int button, const std::string &text, std::vector<int> buttons) {
+            press_button(message, button);
+            EXPECT_TRUE(wait_for_window_gone(message, Deadline));
+            return expect_message(run, text, buttons, true);
+        };
         HWND message = expect_message(run, RunningExcelText, {IDOK, IDCANCEL}, true);
         ASSERT_TRUE(message != NULL);
-        press_button(message, IDOK);
-        ASSERT_TRUE(wait_for_window_gone(message, Deadline));
-        message = expect_message(run, RunningExcelText, {IDOK, IDCANCEL}, true);
+        message = answer_then_expect(message, IDOK, RunningExcelText, {IDOK, IDCANCEL});
         ASSERT_TRUE(message != NULL);
-        EXPECT_EQ(before, folder_state(addins));
-
         excel.close();
-        if (answer == 0) {
-            answer_and_expect_end(run, message, IDOK, 0);
-            expect_installed(addins);
-            continue;
-        }
-        const std::string held_text =
-            "The files kavorlib.dll and kavorlib.xla in the Add-In folder " + addins + " cannot be replaced because "
-            "Microsoft Excel, or another program, still has them open. Close Excel (if you have just closed it, wait "
-            "a moment until it has finished), then click Retry. Cancel leaves the Add-In as it was.";
-        press_button(message, IDOK);
-        ASSERT_TRUE(wait_for_window_gone(message, Deadline));
-        message = expect_message(run, held_text, {IDRETRY, IDCANCEL}, true);
-        ASSERT_TRUE(message != NULL);
-        if (answer == IDRETRY) {
-            // Asked again while they are still held; nothing has changed meanwhile.
-            press_button(message, IDRETRY);
-            ASSERT_TRUE(wait_for_window_gone(message, Deadline));
-            message = expect_message(run, held_text, {IDRETRY, IDCANCEL}, true);
+        if (answer != 0) {
+            const std::string held_text =
+                "The files kavorlib.dll and kavorlib.xla in the Add-In folder " + addins + " cannot be replaced because "
+                "Microsoft Excel, or another program, still has them open. Close Excel (if you have just closed it, "
+                "wait a moment until it has finished), then click Retry. Cancel leaves the Add-In as it was.";
+            message = answer_then_expect(message, IDOK, held_text, {IDRETRY, IDCANCEL});
+            // Asked again while they are still held.
+            if (message != NULL && answer == IDRETRY)
+                message = answer_then_expect(message, IDRETRY, held_text, {IDRETRY, IDCANCEL});
             ASSERT_TRUE(message != NULL);
-            EXPECT_EQ(before, folder_state(addins));
-            for (HANDLE file : held)
-                CloseHandle(file);
-            answer_and_expect_end(run, message, IDRETRY, 0);
-            expect_installed(addins);
-        } else {
-            answer_and_expect_end(run, message, IDCANCEL, 2);
-            EXPECT_EQ(before, folder_state(addins)) << "the earlier add-in changed";
-            for (HANDLE file : held)
-                CloseHandle(file);
+            EXPECT_EQ(before, folder_state(addins)) << "changed before the user said so";
+            if (answer == IDRETRY)
+                for (HANDLE file : held)
+                    CloseHandle(file);
         }
+        answer_and_expect_end(run, message, answer == 0 ? IDOK : answer, answer == IDCANCEL ? 2 : 0);
+        if (answer == IDCANCEL)
+            EXPECT_EQ(before, folder_state(addins)) << "the earlier add-in changed";
+        else
+            expect_installed(addins);
+        for (HANDLE file : held)
+            CloseHandle(file);
     }
 }
 
@@ -710,10 +704,10 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
         DeleteFileA((shipment + file).c_str());
         return missing_text(file);
     };
-    auto marked = [&](const char *file, const std::string &text, bool workbook = true) {
+    auto marked = [&](const char *file, const std::string &text, const char *effect = NULL) {
         use_excel97();
         mark_downloaded(shipment + file, text);
-        return marked_text(file, workbook);
+        return effect != NULL ? marked_text(file, effect) : marked_text(file);
     };
     auto ship64 = [&](const std::string &bytes) {
         use_excel97();
@@ -752,7 +746,11 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
                                               "HostUrl=https://example.com/kavor.zip\r\n");
          }},
         {"kavor.hlp marked from Restricted sites",
-         [&] { return marked(HelpFile, "[ZoneTransfer]\nZoneId=4\n", false); }},
+         [&] { return marked(HelpFile, "[ZoneTransfer]\nZoneId=4\n", KeepsMark); }},
+        {"kavorlib64.dll marked", [&] {
+             ship_libraries(32, 64, 32);
+             return marked("kavorlib64.dll", "[ZoneTransfer]\r\nZoneId=3\r\n", "a 64-bit Excel's copy of it would keep that mark");
+         }},
         // What GetPrivateProfileIntA reads as zone 3.
         {"kavorlib.xla marked ZoneId=03", [&] { return marked(AddinWorkbookFile, "[ZoneTransfer]\r\nZoneId=03\r\n"); }},
         {"kavorlib.xla marked with spaces around =",
@@ -760,7 +758,7 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
         {"kavorlib.xla marked in UTF-16",
          [&] { return marked(AddinWorkbookFile, utf16("[ZoneTransfer]\r\nZoneId=3\r\n")); }},
         {"kavor.hlp's mark held open by another program, unread", [&] {
-             std::string text = marked(HelpFile, "[ZoneTransfer]\r\nZoneId=0\r\n", false);
+             std::string text = marked(HelpFile, "[ZoneTransfer]\r\nZoneId=0\r\n", KeepsMark);
              held = CreateFileA((shipment + HelpFile + ":Zone.Identifier").c_str(), GENERIC_READ, 0, NULL,
                                 OPEN_EXISTING, 0, NULL);
              return text;
@@ -828,13 +826,15 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
 {
     // An Excel 16 whose add-in folder is new, set to disable all macros without notification.
     std::string office16_addins;
-    auto macros_disabled = [&](const char *key, const std::string &setting) {
+    auto macros_disabled = [&](const char *key, const std::string &by, const std::string &remedy) {
         install_stand_in_excel(office, 16);
         std::string subfolder = "KavorMacros" + std::to_string(GetTickCount());
         write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\16.0\\Common\\General", "AddIns", subfolder);
         office16_addins = application_data_folder() + "\\Microsoft\\" + subfolder;
         set_macro_setting(key, 4);
-        return "Microsoft Excel is set " + setting + ". Shutting down.";
+        return "Microsoft Excel is set" + by + " to disable all macros without notification, so the macros of "
+               "addinsetup.xls, which set up the Add-In in Excel, would not run. The Add-In installation cannot "
+               "continue: " + remedy + ". Shutting down.";
     };
     // An Excel 97 whose "AddIn Path" names a folder inside one that does not exist.
     auto missing_parent = [&](const std::string &parent, const std::string &folder) {
@@ -900,19 +900,15 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
              return "CopyFile failed for " + addins + "kavor.hlp with error code=183";
          }},
         {"Excel 16 set by policy to disable all macros without notification",
-         [&] { return macros_disabled(PolicySecurity16,
-                                      "by your organization's policy to disable all macros without notification, so "
-                                      "the macros of addinsetup.xls, which set up the Add-In in Excel, would not run. "
-                                      "The Add-In installation cannot continue: please ask your administrator to "
-                                      "allow macros with notification; no setting in Excel itself can change this"); },
+         [&] { return macros_disabled(PolicySecurity16, " by your organization's policy",
+                                      "please ask your administrator to allow macros with notification; no setting "
+                                      "in Excel itself can change this"); },
          [&] { EXPECT_FALSE(file_exists(office16_addins)); }},
         {"Excel 16 set by its user to disable all macros without notification",
-         [&] { return macros_disabled(UserSecurity16,
-                                      "to disable all macros without notification, so the macros of addinsetup.xls, "
-                                      "which set up the Add-In in Excel, would not run. The Add-In installation cannot "
-                                      "continue: in Excel, click File > Options > Trust Center > Trust Center "
-                                      "Settings > Macro Settings, select \"Disable all macros with notification\" "
-                                      "and click OK, then run Setup again"); },
+         [&] { return macros_disabled(UserSecurity16, "",
+                                      "in Excel, click File > Options > Trust Center > Trust Center Settings > Macro "
+                                      "Settings, select \"Disable all macros with notification\" and click OK, then "
+                                      "run Setup again"); },
          [&] { EXPECT_FALSE(file_exists(office16_addins)); }},
     });
 }

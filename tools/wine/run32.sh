@@ -9,14 +9,20 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 bash tools/setup.sh wine wine32
-if [ "${KAVOR_EMULATE:-0}" != 1 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+runs_here=no
+/usr/lib/wine/wine --version >/dev/null 2>&1 && runs_here=yes
+if [ $runs_here = yes ] && [ "${KAVOR_EMULATE:-0}" != 1 ]; then
     echo "== 32-bit Wine runs on this machine's kernel: the job runs here"
     rm -rf build/vm/out && mkdir -p build/vm/out
     variables=()
     while [[ "${1:-}" == *=* ]]; do variables+=("$1"); shift; done
     exec env KAVOR_STAGE=32 "${variables[@]}" bash tools/wine/display.sh bash "$@"
 fi
-echo "== This machine's kernel cannot run 32-bit Wine: the job runs in an emulated PC"
+if [ $runs_here = yes ]; then
+    echo "== KAVOR_EMULATE=1: the job runs in an emulated PC"
+else
+    echo "== This machine's kernel cannot run 32-bit Wine: the job runs in an emulated PC"
+fi
 bash tools/setup.sh vm32
 # Under emulation every Wine call costs many times as much: the generated registry states
 # are fewer there, the quick stage runs them all.
