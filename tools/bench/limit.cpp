@@ -7,14 +7,21 @@
 #include "../../product/product.h"
 #include "../../platform/platform.h"
 
-// As the shipped programs do it, since Windows asks it of a caller that exits at once; by
-// the association, whose class the shipped programs name: the same work for the shell.
+// As the shipped programs do it, since Windows asks it of a caller that exits at once:
+// through the class that ".xls" names, which the shipped programs find to be Excel's. The
+// shell opens nothing without a class or a program named.
 static bool hand_to_shell(const char *folder, const char *name)
 {
     char workbook[PathCapacity];
-    if (!join_path(workbook, folder, name))
+    char excel_class[AssociationCapacity];
+    HKEY key;
+    if (!join_path(workbook, folder, name) || RegOpenKeyA(HKEY_CLASSES_ROOT, ".xls", &key) != ERROR_SUCCESS)
         return false;
-    open_document(workbook, "", "");
+    LONG result = read_reg_value(key, NULL, excel_class, AssociationCapacity);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS)
+        return false;
+    open_document(workbook, excel_class, "");
     return true;
 }
 
