@@ -194,23 +194,18 @@ bool launch(const std::string &exe, Launched &process, const std::string &argume
     startup.cb = sizeof startup;
     std::string command = "\"" + exe + "\" " + arguments;
     std::string folder = exe.substr(0, exe.rfind('\\') + 1);
-    // Wine gives ERROR_INTERNAL_ERROR when the new process's own Unix process ended before it
-    // reached the wineserver: the server saw its socket close with no exit code, and
-    // NtCreateUserProcess reports STATUS_INTERNAL_ERROR. Nothing of the program has run by
-    // then; Wine's loader did not get that far (seen once in thousands of starts). That start
-    // alone is tried again, twice at most, saying so; any other failure fails at once.
-    for (int attempt = 1;; attempt++) {
+    // ERROR_INTERNAL_ERROR: Wine's loader ended before the new process reached the wineserver
+    // (seen once in thousands of starts), before any of the program ran. Tried twice more.
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3 && (attempt == 0 || error == ERROR_INTERNAL_ERROR); attempt++) {
         if (CreateProcessA(exe.c_str(), &command[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup,
                            &process.info))
             return true;
-        DWORD error = GetLastError();
-        if (error != ERROR_INTERNAL_ERROR || attempt == 3) {
-            ADD_FAILURE() << "cannot start " << exe << ": error " << error;
-            return false;
-        }
-        printf("Wine's loader ended before %s reached the wineserver (error %lu): starting it again\n", exe.c_str(),
-               error);
+        error = GetLastError();
+        printf("cannot start %s: error %lu\n", exe.c_str(), error);
     }
+    ADD_FAILURE() << "cannot start " << exe << ": error " << error;
+    return false;
 }
 
 ExcelWindow::ExcelWindow(const char *class_name, const std::string &title, bool hidden,
