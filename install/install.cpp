@@ -302,7 +302,7 @@ int main()
     // waits, and nothing has changed yet.
     for (;;) {
         const char *held[ReplacedCount];
-        size_t count = held_files(AddinFolder, InstallerFileSet, held);
+        size_t count = held_files(AddinFolder, held);
         if (count == 0)
             break;
         int answer = show_files_held(FilesHeldFormat, held, count, AddinFolder);
@@ -315,7 +315,6 @@ int main()
         return show_formatted_stop("Failed to create the folder %s", AddinFolder);
 
     // The library lands under its one name, which the add-in workbook declares.
-    static_assert(ARRAYSIZE(InstallerFileSet) == ReplacedCount, "the add-in's three files");
     const char *sources[ReplacedCount];
     for (size_t i = 0; i < ReplacedCount; i++)
         sources[i] = InstallerFileSet[i] == AddinLibrary ? library : package_path(paths, InstallerFileSet[i]);
@@ -323,7 +322,7 @@ int main()
     DWORD failed_code = 0;
     // A replacement that fails half-way would leave a broken add-in: the folder is whole
     // again before the message.
-    if (!replace_files(sources, AddinFolder, InstallerFileSet, &failed_name, &failed_code))
+    if (!replace_files(sources, AddinFolder, &failed_name, &failed_code))
         return show_copy_failure(AddinFolder, failed_name, failed_code);
 
     // To the Excel whose folder the files went to, never to whatever else ".xls" names:

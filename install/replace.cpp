@@ -10,12 +10,12 @@ struct Replacement {
     bool placed;                // the new file has taken the target's name
 };
 
-size_t held_files(const char *folder, const char *const *names, const char **held)
+size_t held_files(const char *folder, const char **held)
 {
     size_t count = 0;
     for (size_t i = 0; i < ReplacedCount; i++) {
         char path[PathCapacity];
-        if (!join_path(path, folder, names[i]))
+        if (!join_path(path, folder, InstallerFileSet[i]))
             continue; // reported by the replacement, which cannot name it either
         // What moving it aside asks for, and nothing more: a reader that shares it for
         // deletion (an antivirus, the indexer) does not block.
@@ -27,7 +27,7 @@ size_t held_files(const char *folder, const char *const *names, const char **hel
         }
         DWORD error = GetLastError();
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
-            held[count++] = names[i];
+            held[count++] = InstallerFileSet[i];
     }
     return count;
 }
@@ -90,21 +90,20 @@ static void roll_back(Replacement *files)
     }
 }
 
-bool replace_files(const char *const *sources, const char *folder, const char *const *names,
-                   const char **failed_name, DWORD *failed_code)
+bool replace_files(const char *const *sources, const char *folder, const char **failed_name, DWORD *failed_code)
 {
     Replacement files[ReplacedCount] = {};
     size_t failed = ReplacedCount;
     // Every new file beside its target before any earlier copy moves: a copy that fails (a
     // full disk, say) then changes nothing.
     for (size_t i = 0; failed == ReplacedCount && i < ReplacedCount; i++)
-        if (!stage(files[i], sources[i], folder, names[i]))
+        if (!stage(files[i], sources[i], folder, InstallerFileSet[i]))
             failed = i;
     for (size_t i = 0; failed == ReplacedCount && i < ReplacedCount; i++)
         if (!swap_in(files[i], folder))
             failed = i;
     if (failed < ReplacedCount) {
-        *failed_name = names[failed];
+        *failed_name = InstallerFileSet[failed];
         *failed_code = GetLastError();
         roll_back(files);
         return false;
