@@ -294,12 +294,15 @@ DiscoveryStatus resolve_addin_folder(int ExcelMajorVersion, char *AddinFolder)
     return Found;
 }
 
-MacroSetting read_macro_setting(int ExcelMajorVersion)
+MacroSetting read_macro_setting(int ExcelMajorVersion, const char *workbook, bool *by_policy)
 {
+    const DWORD DisableExceptSigned = 3;
     const DWORD DisableWithoutNotification = 4;
     if (ExcelMajorVersion < FirstTrustCenterVersion)
         return MacrosMayRun;
-    static const char *const Keys[] = {"Software\\Policies\\Microsoft\\Office\\%d.0\\Excel\\Security",
+    // In the order Excel reads them; the two policies first.
+    static const char *const Keys[] = {"Software\\Policies\\Microsoft\\Cloud\\Office\\%d.0\\Excel\\Security",
+                                        "Software\\Policies\\Microsoft\\Office\\%d.0\\Excel\\Security",
                                         "Software\\Microsoft\\Office\\%d.0\\Excel\\Security"};
     for (size_t i = 0; i < ARRAYSIZE(Keys); i++) {
         char key_name[80];
@@ -312,9 +315,13 @@ MacroSetting read_macro_setting(int ExcelMajorVersion)
         RegCloseKey(key);
         // The first key that sets it decides, as in Excel.
         if (result == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value) {
-            if (value != DisableWithoutNotification)
-                return MacrosMayRun;
-            return i == 0 ? MacrosDisabledByPolicy : MacrosDisabledByUser;
+            *by_policy = i < 2;
+            if (value == DisableWithoutNotification)
+                return MacrosDisabled;
+            // Excel itself asks about a signature's publisher that is not yet trusted.
+            if (value == DisableExceptSigned && !vba_project_signed(workbook))
+                return UnsignedMacrosDisabled;
+            return MacrosMayRun;
         }
     }
     return MacrosMayRun;

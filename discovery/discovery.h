@@ -49,10 +49,12 @@ DiscoveryStatus resolve_addin_folder(int ExcelMajorVersion, char *AddinFolder);
 
 // Excel 2007 and later keep the Trust Center's macro setting in "VBAWarnings": 1 enables all
 // macros, 2 disables them with notification, 3 all but digitally signed ones, 4 all without
-// notification. A policy's value stands over the user's own. Excel 2003 and earlier keep
-// another setting ("Level"), which is not read.
+// notification. Excel reads it from a cloud policy first, then a group policy, then the
+// user's own. Excel 2003 and earlier keep another setting ("Level"), which is not read.
 const int FirstTrustCenterVersion = 12;
-enum MacroSetting { MacrosMayRun, MacrosDisabledByUser, MacrosDisabledByPolicy };
-// Whether the Excel of this major version runs no macro of a workbook outside its trusted
-// locations, and tells nobody (4); MacrosMayRun for any other setting, or none.
-MacroSetting read_macro_setting(int ExcelMajorVersion);
+// What the Excel of this major version would do with the macros of workbook, outside its
+// trusted locations: run them, or silence them and tell nobody, because it runs none (4)
+// or only signed ones and the workbook's carry no signature (3).
+enum MacroSetting { MacrosMayRun, UnsignedMacrosDisabled, MacrosDisabled };
+// by_policy: the setting that silences them comes from a policy, which the user cannot change.
+MacroSetting read_macro_setting(int ExcelMajorVersion, const char *workbook, bool *by_policy);

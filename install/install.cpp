@@ -282,11 +282,11 @@ int main()
     }
 
     // The setup workbook would open and do nothing, unseen.
-    MacroSetting macros = read_macro_setting(ExcelMajorVersion);
+    bool by_policy = false;
+    MacroSetting macros = read_macro_setting(ExcelMajorVersion, package_path(paths, SetupWorkbook), &by_policy);
     if (macros != MacrosMayRun)
-        return show_macros_disabled(macros == MacrosDisabledByPolicy,
-                                    SETUP_WORKBOOK ", which set up the Add-In in Excel,", "installation",
-                                    MACRO_SETTINGS_STEPS "Setup again");
+        return show_macros_disabled(macros, by_policy, ExcelMajorVersion,
+                                    SETUP_WORKBOOK ", which sets up the Add-In in Excel,", "installation", "Setup");
 
     char AddinFolder[PathCapacity];
     status = resolve_addin_folder(ExcelMajorVersion, AddinFolder);

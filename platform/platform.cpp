@@ -8,6 +8,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 
 bool copy_text(char *buffer, size_t capacity, const char *text)
 {
@@ -151,6 +152,37 @@ DownloadMark download_mark(const char *path)
     // ReferrerUrl, LastWriterPackageFamilyName). No stream, or none with a ZoneId: 0.
     UINT zone = GetPrivateProfileIntA("ZoneTransfer", "ZoneId", 0, stream);
     return zone == InternetZone || zone == RestrictedSitesZone ? MarkedBlocked : Unmarked;
+}
+
+bool vba_project_signed(const char *path)
+{
+    auto open_storage = SYSTEM_FUNCTION("ole32.dll", StgOpenStorage);
+    auto free_name = SYSTEM_FUNCTION("ole32.dll", CoTaskMemFree);
+    wchar_t wide_path[PathCapacity];
+    if (open_storage == NULL || free_name == NULL ||
+        MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path, PathCapacity) == 0)
+        return false;
+    // Transacted: the only way to read a compound file that another program may be writing.
+    IStorage *workbook = NULL;
+    if (FAILED(open_storage(wide_path, NULL, STGM_READ | STGM_TRANSACTED | STGM_SHARE_DENY_NONE, NULL, 0, &workbook)))
+        return false;
+    static const wchar_t Signature[] = L"\x05" L"DigitalSignature";
+    bool signed_project = false;
+    IStorage *project = NULL;
+    IEnumSTATSTG *elements = NULL;
+    if (SUCCEEDED(workbook->OpenStorage(L"_VBA_PROJECT_CUR", NULL, STGM_READ | STGM_SHARE_EXCLUSIVE, NULL, 0, &project))) {
+        if (SUCCEEDED(project->EnumElements(0, NULL, 0, &elements))) {
+            STATSTG element;
+            while (!signed_project && elements->Next(1, &element, NULL) == S_OK) {
+                signed_project = wcsncmp(element.pwcsName, Signature, ARRAYSIZE(Signature) - 1) == 0;
+                free_name(element.pwcsName);
+            }
+            elements->Release();
+        }
+        project->Release();
+    }
+    workbook->Release();
+    return signed_project;
 }
 
 void open_document(const char *path, const char *excel_class, const char *excel)

@@ -47,6 +47,13 @@ DeleteResult delete_file(const char *path);
 enum DownloadMark { Unmarked, MarkedBlocked, MarkPathTooLong };
 DownloadMark download_mark(const char *path);
 
+// Whether a workbook's VBA project carries a digital signature, as Excel finds one: an element
+// of its _VBA_PROJECT_CUR storage whose name begins with "\x05DigitalSignature" (the legacy
+// signature, the agile "Ex" and the newest "Ext"). Read through Windows' own structured
+// storage, sharing the file with any program that has it open. False without a project, for
+// a file that is no compound file, or one that cannot be read.
+bool vba_project_signed(const char *path);
+
 // Hands a document to Excel ("open", SW_SHOWNORMAL) through the shell, and waits only until
 // the shell has passed it on, not for Excel. With excel_class (not empty): by that class's
 // own verb, which a running Excel answers as it does a double-click, whatever program

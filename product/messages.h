@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "../platform/platform.h"
+#include "../discovery/discovery.h"
 #include "product.h"
 
 // The answer; 0 when no box could be shown.
@@ -35,23 +35,43 @@ inline int show_files_held(const char *format, const char *const *names, size_t 
     return show_message(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION);
 }
 
-// Excel 2007 and later set to disable all macros without notification would open the
-// workbook that sets the add-in up, or removes it, and run nothing of it, telling nobody.
-// workbook: its name and what it does; job: "installation" or "uninstallation"; steps: what
-// the user does in Excel, ending with the program to run again. A policy leaves the user
-// nothing to do but ask.
-#define MACRO_SETTINGS_STEPS                                                                      \
-    "in Excel, click File > Options > Trust Center > Trust Center Settings > Macro Settings, "   \
-    "select \"Disable all macros with notification\" and click OK, then run "
-inline int show_macros_disabled(bool by_policy, const char *workbook, const char *job, const char *steps)
+// Excel 2007 and later would open the workbook that sets the add-in up, or removes it, and
+// run none of its macros, telling nobody: set to disable all macros without notification,
+// or to run only signed ones when the workbook's carry no signature. workbook: its name and
+// what it does; job: "installation" or "uninstallation"; program: what the user runs again.
+// A policy leaves the user nothing to do in Excel.
+inline int show_macros_disabled(MacroSetting macros, bool by_policy, int ExcelMajorVersion, const char *workbook,
+                                const char *job, const char *program)
 {
-    char text[MessageCapacity];
-    format_text(text, sizeof text,
-                "Microsoft Excel is set%s to disable all macros without notification, so the macros of %s "
-                "would not run. The Add-In %s cannot continue: %s. Shutting down.",
-                by_policy ? " by your organization's policy" : "", workbook, job,
-                by_policy ? "please ask your administrator to allow macros with notification; no setting in "
-                            "Excel itself can change this"
-                          : steps);
+    bool unsigned_only = macros == UnsignedMacrosDisabled;
+    const char *set_by = by_policy ? " by your organization's policy" : "";
+    char reason[MessageCapacity];
+    if (unsigned_only)
+        format_text(reason, sizeof reason,
+                    "No digital signature was found on the macros of %s and Microsoft Excel is set%s to run only "
+                    "digitally signed macros, so they would not run.",
+                    workbook, set_by);
+    else
+        format_text(reason, sizeof reason,
+                    "Microsoft Excel is set%s to disable all macros without notification, so the macros of %s "
+                    "would not run.",
+                    set_by, workbook);
+    char remedy[MessageCapacity];
+    if (by_policy)
+        format_text(remedy, sizeof remedy,
+                    "please ask your administrator to allow macros with notification%s; no setting in Excel itself "
+                    "can change this",
+                    unsigned_only ? ", or ask whoever supplied the Add-In for a package whose workbooks are signed"
+                                  : "");
+    else // Excel 2007 has its Office Button where later ones have the File tab; Microsoft 365 renamed the setting.
+        format_text(remedy, sizeof remedy,
+                    "in Excel, click %s > Trust Center > Trust Center Settings > Macro Settings, select \"Disable "
+                    "all macros with notification\"%s and click OK, then run %s again and click \"Enable Content\" "
+                    "when Excel asks",
+                    ExcelMajorVersion == FirstTrustCenterVersion ? "the Office Button > Excel Options" : "File > Options",
+                    ExcelMajorVersion >= 16 ? " (\"Disable VBA macros with notification\" in Microsoft 365)" : "",
+                    program);
+    char text[MessageCapacity * 2];
+    format_text(text, sizeof text, "%s The Add-In %s cannot continue: %s. Shutting down.", reason, job, remedy);
     return show_stop(text);
 }

@@ -54,9 +54,12 @@ std::string too_long_text(const std::string &subject, const std::string &remedy)
 const char MoveThePackage[] = "move the package to a folder with a shorter path and run Setup from there";
 
 const char Excel8[] = "Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel";
-// Excel's macro setting, where a policy or the user's Trust Center writes it.
+// Excel's macro setting, where a cloud policy, a group policy or the user's Trust Center
+// writes it.
+const char CloudSecurity16[] = "Software\\Policies\\Microsoft\\Cloud\\Office\\16.0\\Excel\\Security";
 const char PolicySecurity16[] = "Software\\Policies\\Microsoft\\Office\\16.0\\Excel\\Security";
 const char UserSecurity16[] = "Software\\Microsoft\\Office\\16.0\\Excel\\Security";
+const char UserSecurity15[] = "Software\\Microsoft\\Office\\15.0\\Excel\\Security";
 void set_macro_setting(const char *key, char value)
 {
     write_reg_bytes(HKEY_CURRENT_USER, key, "VBAWarnings", REG_DWORD, std::string(1, value) + std::string(3, '\0'));
@@ -310,6 +313,13 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
          [&] {
              set_macro_setting(PolicySecurity16, 2);
              set_macro_setting(UserSecurity16, 4);
+             return office16();
+         }},
+        // Excel asks itself whether to trust a publisher.
+        {"only signed macros run, the setup workbook signed with DigitalSignatureExt alone",
+         [&] {
+             set_macro_setting(UserSecurity16, 3);
+             EXPECT_TRUE(write_workbook((shipment + SetupWorkbookFile).c_str(), "DigitalSignatureExt"));
              return office16();
          }},
         {"an application-data folder named outside code page 1252",
@@ -812,18 +822,33 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
 
 TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
 {
-    // An Excel 16 set to disable all macros without notification, whose add-in folder must
-    // not come to be.
-    const std::string office16_addins = application_data_folder() + "\\Microsoft\\KavorNeverMade";
-    auto macros_disabled = [&](const char *key, const std::string &by, const std::string &remedy) {
-        install_stand_in_excel(office, 16);
-        write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\16.0\\Common\\General", "AddIns",
-                         "KavorNeverMade");
-        set_macro_setting(key, 4);
-        return "Microsoft Excel is set" + by + " to disable all macros without notification, so the macros of "
-               "addinsetup.xls, which set up the Add-In in Excel, would not run. The Add-In installation cannot "
-               "continue: " + remedy + ". Shutting down.";
+    // An Excel of this version whose macro setting (value in key) silences the setup
+    // workbook: all macros disabled (4), or unsigned ones (3). Its add-in folder must not
+    // come to be.
+    const std::string never_made = application_data_folder() + "\\Microsoft\\KavorNeverMade";
+    auto macros_disabled = [&](int version, const char *key, char value, const std::string &by,
+                               const std::string &remedy) {
+        install_stand_in_excel(office, version);
+        write_reg_string(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\" + std::to_string(version) +
+                         ".0\\Common\\General", "AddIns", "KavorNeverMade");
+        set_macro_setting(key, value);
+        std::string workbook = "addinsetup.xls, which sets up the Add-In in Excel,";
+        return (value == 4 ? "Microsoft Excel is set" + by + " to disable all macros without notification, so the "
+                             "macros of " + workbook + " would not run."
+                           : "No digital signature was found on the macros of " + workbook + " and Microsoft Excel "
+                             "is set" + by + " to run only digitally signed macros, so they would not run.") +
+               " The Add-In installation cannot continue: " + remedy + ". Shutting down.";
     };
+    const std::string by_policy = " by your organization's policy";
+    const std::string ask_administrator = "please ask your administrator to allow macros with notification";
+    const std::string nothing_in_excel = "; no setting in Excel itself can change this";
+    auto trust_center = [](const std::string &setting) {
+        return "in Excel, click File > Options > Trust Center > Trust Center Settings > Macro Settings, select "
+               "\"Disable all macros with notification\"" + setting + " and click OK, then run Setup again and click "
+               "\"Enable Content\" when Excel asks";
+    };
+    const std::string in_microsoft_365 = " (\"Disable VBA macros with notification\" in Microsoft 365)";
+    auto never_made_check = [&] { EXPECT_FALSE(file_exists(never_made)); };
     // An Excel 97 whose "AddIn Path" names a folder inside one that does not exist.
     auto missing_parent = [&](const std::string &parent, const std::string &folder) {
         use_excel97();
@@ -888,16 +913,35 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
              return "CopyFile failed for " + addins + "kavor.hlp with error code=183";
          }},
         {"Excel 16 set by policy to disable all macros without notification",
-         [&] { return macros_disabled(PolicySecurity16, " by your organization's policy",
-                                      "please ask your administrator to allow macros with notification; no setting "
-                                      "in Excel itself can change this"); },
-         [&] { EXPECT_FALSE(file_exists(office16_addins)); }},
+         [&] { return macros_disabled(16, PolicySecurity16, 4, by_policy, ask_administrator + nothing_in_excel); },
+         never_made_check},
         {"Excel 16 set by its user to disable all macros without notification",
-         [&] { return macros_disabled(UserSecurity16, "",
-                                      "in Excel, click File > Options > Trust Center > Trust Center Settings > Macro "
-                                      "Settings, select \"Disable all macros with notification\" and click OK, then "
-                                      "run Setup again"); },
-         [&] { EXPECT_FALSE(file_exists(office16_addins)); }},
+         [&] { return macros_disabled(16, UserSecurity16, 4, "", trust_center(in_microsoft_365)); }, never_made_check},
+        {"a cloud policy disables all macros over a group policy's notification",
+         [&] {
+             set_macro_setting(PolicySecurity16, 2);
+             return macros_disabled(16, CloudSecurity16, 4, by_policy, ask_administrator + nothing_in_excel);
+         },
+         never_made_check},
+        // Excel 2013 reads its own version's keys, not those of 16.0.
+        {"Excel 2013 set by its user to disable all macros, Excel 16's setting enables them",
+         [&] {
+             set_macro_setting(UserSecurity16, 1);
+             return macros_disabled(15, UserSecurity15, 4, "", trust_center(""));
+         },
+         never_made_check},
+        {"only signed macros run, the setup workbook's VBA project unsigned",
+         [&] {
+             EXPECT_TRUE(write_workbook((shipment + SetupWorkbookFile).c_str(), "unsigned"));
+             return macros_disabled(16, UserSecurity16, 3, "", trust_center(in_microsoft_365));
+         },
+         never_made_check},
+        {"a policy lets only signed macros run, the setup workbook no compound file",
+         [&] {
+             return macros_disabled(16, PolicySecurity16, 3, by_policy, ask_administrator + ", or ask whoever "
+                                    "supplied the Add-In for a package whose workbooks are signed" + nothing_in_excel);
+         },
+         never_made_check},
     });
 }
 

@@ -85,6 +85,7 @@ void reset_excel_registry()
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Classes\\.xls");
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Microsoft\\Office");
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Office");
+    delete_reg_tree(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Cloud");
 }
 
 static std::string install_excel_as(const std::string &built, const std::string &path)

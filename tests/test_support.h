@@ -3,6 +3,7 @@
 #pragma once
 
 #include "stand-in-excel/excel_record.h"
+#include "workbook/workbook.h"
 
 #include <windows.h>
 

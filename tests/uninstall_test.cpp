@@ -265,9 +265,22 @@ TEST_F(Uninstaller, EveryStopShowsItsMessage)
          },
          IDOK,
          "Microsoft Excel is set by your organization's policy to disable all macros without notification, so the "
-         "macros of DEL_ADDIN.XLS, which remove the Add-In from Excel, would not run. The Add-In uninstallation "
+         "macros of DEL_ADDIN.XLS, which removes the Add-In from Excel, would not run. The Add-In uninstallation "
          "cannot continue: please ask your administrator to allow macros with notification; no setting in Excel "
          "itself can change this. Shutting down."},
+        // Excel 2007 has its Office Button where later ones have the File tab.
+        {"Excel 2007 set by its user to run only signed macros, DEL_ADDIN.XLS unsigned", 12,
+         [&] {
+             EXPECT_TRUE(write_workbook(workbook.c_str(), "unsigned"));
+             write_reg_bytes(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\12.0\\Excel\\Security", "VBAWarnings",
+                             REG_DWORD, std::string("\3\0\0\0", 4));
+         },
+         IDOK,
+         "No digital signature was found on the macros of DEL_ADDIN.XLS, which removes the Add-In from Excel, and "
+         "Microsoft Excel is set to run only digitally signed macros, so they would not run. The Add-In "
+         "uninstallation cannot continue: in Excel, click the Office Button > Excel Options > Trust Center > Trust "
+         "Center Settings > Macro Settings, select \"Disable all macros with notification\" and click OK, then run "
+         "addin-uninstall.exe again and click \"Enable Content\" when Excel asks. Shutting down."},
     };
     std::string folder = lay_application_data_addins();
     for (const Row &row : rows) {

@@ -1,9 +1,11 @@
 #!/bin/bash
 # Packs the shipped 32-bit programs, with a note for whoever ships them and SHA-256 sums,
 # into build/dist/kavor-addin-setup-VERSION.zip; given the add-in's folder, checks its five
-# files and packs them too. --verify checks a finished zip before it is uploaded;
-# with --require-signature, the vendor's check before publishing, both programs must carry
-# signatures that verify (the sums in the zip catch accidents, not tampering).
+# files and packs them too, and says in the note what Excel set to run only signed macros
+# makes of the workbooks. --verify checks a finished zip before it is uploaded; with
+# --require-signature, the vendor's check before publishing, both programs must carry
+# signatures that verify (the sums in the zip catch accidents, not tampering), and both
+# workbooks that the programs open signed VBA projects.
 #   --payload DIR or KAVOR_PAYLOAD   the add-in's folder: its five files under the names the
 #                                    programs use; packed only when all pass the checks
 #   KAVOR_PROGRAMS                   a folder with both programs, built or downloaded: packed
@@ -48,6 +50,7 @@ source product/facts.sh
 mapfile -t shipped < <(shipped_files)
 library=$(product_fact ADDIN_LIBRARY) library64=$(product_fact ADDIN_LIBRARY_64)
 programs_shipped=("$(product_fact INSTALLER_PROGRAM)" "$(product_fact UNINSTALLER_PROGRAM)")
+opened_workbooks=("$(product_fact SETUP_WORKBOOK)" "$(product_fact REMOVAL_WORKBOOK)")
 package_files=("${programs_shipped[@]}" SHIPPING.txt SHA256SUMS)
 pe() { /usr/bin/python3 "$root/tools/package/pe.py" "$@"; }
 payload_check() { /usr/bin/python3 "$root/tools/package/payload.py" "$@"; }
@@ -122,6 +125,18 @@ verify_zip() {
         fi
     done
     [ $signed = 0 ] || [ $signed = ${#programs_shipped[@]} ] || { echo "FAIL only one of the programs is signed"; status=1; }
+    # Excel set to run only signed macros silences an unsigned workbook, and the programs stop.
+    for workbook in "${opened_workbooks[@]}"; do
+        [ -f "$workbook" ] || continue # named above
+        if payload_check signed "$workbook"; then
+            echo "ok the VBA project of $workbook is signed"
+        elif [ -n "$require_signature" ]; then
+            echo "FAIL $workbook holds no signed VBA project, and --require-signature demands one"
+            status=1
+        else
+            echo "unsigned $workbook"
+        fi
+    done
     [ $status -eq 0 ] && echo "The zip passes every check." || echo "FAIL $verify"
     return $status
 }
@@ -178,10 +193,15 @@ exactly these names:"
 $dlls"
     [ ! -f "$payload/$library64" ] || architecture_note+="For 64-bit Excel the installer copies $library64 under the name $library.
 "
+    macros_note=$(for workbook in "${opened_workbooks[@]}"; do
+        echo
+        payload_check macros "$staging/$workbook" | fold -s -w 88 | sed 's/ *$//'
+    done)
 else
     files_note="Ship them in one folder together with these five files of the
 add-in, under exactly these names:"
     architecture_note=
+    macros_note=
 fi
 file_table=$(for file in "${listed[@]}"; do
     copied=
@@ -220,6 +240,17 @@ lies beside it would run the macros of any workbook planted next to it. Therefor
     the package where no mark is set;
   - tell them to extract the whole zip first ("Extract All"): run from inside the zip,
     the installer finds none of the add-in's files beside it and stops.
+
+Workbooks and Excel's macro settings
+
+Excel set to run only digitally signed macros ("Disable all macros except digitally
+signed macros", by the user, a group policy or a cloud policy) runs no unsigned macro
+and tells nobody. So the programs read the VBA project of the workbook they open first,
+and where Excel is set so and the project carries no signature, they stop before they
+change anything and tell the user what to do. Sign the VBA projects of both
+${opened_workbooks[0]} and ${opened_workbooks[1]} with a code-signing certificate (in the VBA editor,
+Tools > Digital Signature), and check the zip with --verify and --require-signature.
+$macros_note
 
 The libraries
 

@@ -6,7 +6,7 @@
 #   wine     wine64, Xvfb and the Japanese locale: the quick stage and every Wine job
 #   wine32   32-bit Wine: the shipped programs' stage, the demo and the benchmark
 #   vm32     QEMU and busybox: the virtual machine of tools/vm32/run.sh
-#   release  the PE reader, zip and unzip: packing and checking a package
+#   release  the PE and compound-file readers, zip and unzip: packing and checking a package
 #   signing  osslsigncode and OpenSSL: signing, and checking signatures
 #   pictures xdotool, ImageMagick and Wine's own fonts: the demo's pictures
 #   nsis     NSIS: the benchmark's generic installer
@@ -17,7 +17,7 @@ declare -A group_packages=(
     [wine]="wine wine64 xvfb xauth locales"
     [wine32]="wine32:i386"
     [vm32]="qemu-system-x86 busybox-static cpio e2fsprogs"
-    [release]="python3 python3-pefile zip unzip"
+    [release]="python3 python3-pefile python3-olefile zip unzip"
     [signing]="osslsigncode openssl"
     [pictures]="xdotool imagemagick fonts-wine"
     [nsis]="nsis"

@@ -81,11 +81,12 @@ int main()
     // An Excel that runs no macro and says nothing would leave the add-in registered.
     int ExcelMajorVersion = 0;
     bool have_version = read_excel_major_version(&ExcelMajorVersion) == Found;
-    MacroSetting macros = have_version ? read_macro_setting(ExcelMajorVersion) : MacrosMayRun;
+    bool by_policy = false;
+    MacroSetting macros = have_version ? read_macro_setting(ExcelMajorVersion, workbook, &by_policy) : MacrosMayRun;
     if (macros != MacrosMayRun)
-        return show_macros_disabled(macros == MacrosDisabledByPolicy,
-                                    REMOVAL_WORKBOOK ", which remove the Add-In from Excel,", "uninstallation",
-                                    MACRO_SETTINGS_STEPS UNINSTALLER_PROGRAM " again");
+        return show_macros_disabled(macros, by_policy, ExcelMajorVersion,
+                                    REMOVAL_WORKBOOK ", which removes the Add-In from Excel,", "uninstallation",
+                                    UNINSTALLER_PROGRAM);
     // Excel runs the removal workbook; nothing waits for it. Without its version the files
     // are then the user's to delete.
     open_document(workbook, ExcelClass, ExcelPath);

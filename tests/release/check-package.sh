@@ -2,22 +2,25 @@
 # The package command as a vendor uses it, on synthetic add-in files: good ones pack the
 # same twice and verify, unsigned and signed; bad ones are refused; and --verify refuses
 # every spoilt zip, each for its own reason.
-# Usage: check-package.sh SHIPPED_FOLDER WORK SIGNED_FOLDER MACHINES_FOLDER
+# Usage: check-package.sh SHIPPED_FOLDER WORK SIGNED_FOLDER MACHINES_FOLDER MAKE_WORKBOOK
 #   SIGNED_FOLDER: where check-signing.sh left its throwaway certificate
 #   MACHINES_FOLDER: real tiny DLLs of each machine, library-i686.dll and library-x86_64.dll
+#   MAKE_WORKBOOK: the test tree's make-workbook.exe, run under the Wine of the stage
 set -euo pipefail
 package="$(cd "$(dirname "$0")/../.." && pwd)/tools/package.sh"
 pe="$(cd "$(dirname "$0")/../.." && pwd)/tools/package/pe.py"
 KAVOR_PROGRAMS=$(realpath "$1")
 signer=$(realpath "$3")
 machines=$(realpath "$4")
+make_workbook=$(realpath "$5")
 export KAVOR_PROGRAMS SOURCE_DATE_EPOCH=1700000000
 work=$2
 rm -rf "$work" && mkdir -p "$work/good" && cd "$work"
 unset KAVOR_PAYLOAD KAVOR_SIGN_PKCS12 KAVOR_SIGN_PASSWORD_FILE KAVOR_VERIFY_CA
 
 # Only the leading bytes the checks read: a PE header (i386, with IMAGE_FILE_DLL when $1 is
-# 0x2000, then a PE32 optional header), compound documents, a help file.
+# 0x2000, then a PE32 optional header), a help file. The workbooks are real compound files:
+# workbook PATH KIND, KIND as make-workbook takes it.
 pe_header() { /usr/bin/python3 -c 'import struct, sys; sys.stdout.buffer.write(b"MZ" + bytes(58) + struct.pack("<I", 64)
     + b"PE\0\0" + struct.pack("<HHIIIHH", 0x14C, 0, 0, 0, 0, 224, 0x102 | int(sys.argv[1], 0))
     + struct.pack("<HBB9I6H4I2H6I", 0x10B, 0, 0, *[0] * 6, 0x10000000, 0x1000, 0x200, 4, 0, 0, 0, 4, 0,
@@ -25,8 +28,12 @@ pe_header() { /usr/bin/python3 -c 'import struct, sys; sys.stdout.buffer.write(b
 # A DLL with the machine of its file header set to another: ARM64 (0xAA64), or ARM (0x1C4).
 machine() { /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[2], "rb").read())
 at = int.from_bytes(d[0x3C:0x40], "little") + 4; d[at:at + 2] = int(sys.argv[1], 0).to_bytes(2, "little"); sys.stdout.buffer.write(d)' "$1" "$2"; }
+workbook() { (cd "$(dirname "$1")" && "${WINELOADER:?run under tools/wine/tests.sh}" "$make_workbook" "$(basename "$1")" "$2"); }
 pe_header 0x2000 > good/kavorlib.dll
-for workbook in kavorlib.xla addinsetup.xls DEL_ADDIN.XLS; do printf '\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1 %s' $workbook > good/$workbook; done
+workbook good/kavorlib.xla unsigned
+workbook good/addinsetup.xls DigitalSignatureEx
+workbook good/DEL_ADDIN.XLS DigitalSignature
+workbook unsigned.xls unsigned
 printf '\x3f\x5f\x03\x00 help' > good/kavor.hlp
 status=0
 fail() { echo "FAIL $*"; status=$((status + 1)); }
@@ -48,18 +55,21 @@ cmp "dist1/$name.zip" "dist2/$name.zip" && echo "ok packed twice: byte-identical
 for line in "kavorlib.dll is a DLL for i386: it loads only in 32-bit Excel." \
             "  kavor.hlp        the add-in's help file          (copied by the installer)" \
             "  DEL_ADDIN.XLS    opened in Excel when uninstalling" \
+            "addinsetup.xls: its VBA project is signed. Where Excel runs only digitally signed" \
             "says ARM64, classic ARM64 and ARM64X alike: an ARM64X DLL, which Excel on Windows on Arm"; do
     unzip -p "$zip" "$name/SHIPPING.txt" | grep -qxF -- "$line" || fail "SHIPPING.txt lacks the line \"$line\""
 done
 
-# The good folder with a library for 64-bit Excel beside the 32-bit one.
-cp -r good good64 && cp "$machines/library-x86_64.dll" good64/kavorlib64.dll
+# The good folder with a library for 64-bit Excel beside the 32-bit one, and a removal
+# workbook whose VBA project is unsigned: packed and passed, and the note says what it meets.
+cp -r good good64 && cp "$machines/library-x86_64.dll" good64/kavorlib64.dll && cp unsigned.xls good64/DEL_ADDIN.XLS
 KAVOR_DIST=$work/dist64 bash "$package" --payload good64 > pack64.log 2>&1 || { cat pack64.log; fail "the folder with kavorlib64.dll is refused"; }
 zip64=$(ls dist64/*.zip)
-bash "$package" --verify "$zip64" > verify64.log 2>&1 && grep -qx "ok sum of kavorlib64.dll" verify64.log ||
-    { cat verify64.log; fail "--verify of the zip with kavorlib64.dll"; }
+bash "$package" --verify "$zip64" > verify64.log 2>&1 && grep -qx "ok sum of kavorlib64.dll" verify64.log &&
+    grep -qx "unsigned DEL_ADDIN.XLS" verify64.log || { cat verify64.log; fail "--verify of the zip with kavorlib64.dll"; }
 for line in "kavorlib64.dll is a DLL for x86-64: it loads only in 64-bit Excel, Excel on Windows on Arm included." \
-            "For 64-bit Excel the installer copies kavorlib64.dll under the name kavorlib.dll."; do
+            "For 64-bit Excel the installer copies kavorlib64.dll under the name kavorlib.dll." \
+            "DEL_ADDIN.XLS: its VBA project is not signed. Where Excel runs only digitally signed"; do
     unzip -p "$zip64" "$name/SHIPPING.txt" | grep -qxF -- "$line" || fail "SHIPPING.txt lacks the line \"$line\""
 done
 
@@ -89,6 +99,7 @@ verify "$zip" verify.log && grep -qx "unsigned addin-install.exe" verify.log &&
     { cat verify.log; fail "--verify of the unsigned zip"; }
 KAVOR_VERIFY_CA="$signer/certificate.pem" verify "$signed_zip" verify-signed.log --require-signature &&
     grep -qx "ok the signature of addin-uninstall.exe verifies" verify-signed.log &&
+    grep -qx "ok the VBA project of addinsetup.xls is signed" verify-signed.log &&
     echo "ok --verify passes the signed zip" || { cat verify-signed.log; fail "--verify of the signed zip"; }
 
 # Each row spoils an unpacked copy of a good zip (from inside its folder), packs it again,
@@ -121,6 +132,7 @@ unsigned||rm addin-uninstall.exe|addin-uninstall.exe is missing
 unsigned||rm kavor.hlp; sed -i '/  kavor\.hlp$/d' SHA256SUMS|kavor.hlp is missing
 signed||flip_byte addin-install.exe $((0x600)); sum_again|the signature of addin-install.exe does not verify:
 signed|--require-signature|cp "$KAVOR_PROGRAMS"/addin-{install,uninstall}.exe .; sum_again|addin-install.exe is unsigned, and --require-signature demands a signature
+signed|--require-signature|cp "$work/unsigned.xls" DEL_ADDIN.XLS; sum_again|DEL_ADDIN.XLS holds no signed VBA project, and --require-signature demands one
 unsigned||ln -s / ../link|link is a symbolic link, not a file
 unsigned||echo notes > ../.notes|.notes is a dotfile: nothing in the package may be hidden
 ROWS

@@ -4,8 +4,8 @@ finished package.
 
     payload.py check DIR NAME... [--library64 NAME] [--beside FILE...]
         DIR must hold each NAME, spelled exactly as the programs name it, of the kind its
-        name says: .dll a Windows DLL, .xla and .xls compound documents (Excel 97-2003
-        workbooks), .hlp a Windows help file. Any other file is a warning and is not packed. With
+        name says: .dll a Windows DLL, .xla and .xls Excel 97-2003 workbooks (compound
+        documents with a workbook stream, read with olefile), .hlp a Windows help file. Any other file is a warning and is not packed. With
         --library64, DIR may hold that DLL too, the library for 64-bit Excel: it must be
         one for x86-64, and then the first DLL among the NAMEs must not be one too, or
         32-bit Excel would get no library it can load. No DLL may be one whose header
@@ -15,20 +15,25 @@ finished package.
         Prints "ok ...", "warning ..." and "FAIL ..." lines; exits 1 on any FAIL.
     payload.py architecture DLL   which Excel loads the DLL, as a sentence
     payload.py version EXE        the program's product version, from its version resource
+    payload.py macros WORKBOOK    whether the workbook holds a VBA project, whether that is
+                                  signed, and what users whose Excel runs only signed macros
+                                  meet, as a paragraph
+    payload.py signed WORKBOOK    exits 0 when the workbook's VBA project is signed
 """
 import os
 import sys
 
+import olefile
 import pefile
 
 import pe
 
-COMPOUND = bytes.fromhex("D0CF11E0A1B11AE1")
-SIGNATURES = {
-    ".xla": (COMPOUND, "an Excel workbook (compound document)"),
-    ".xls": (COMPOUND, "an Excel workbook (compound document)"),
-    ".hlp": (bytes.fromhex("3F5F0300"), "a Windows help file"),
-}
+WORKBOOK = "an Excel workbook (compound document)"
+SIGNATURES = {".hlp": (bytes.fromhex("3F5F0300"), "a Windows help file")}
+# Excel's VBA project in a workbook, and the names its signatures begin with: the legacy
+# one, the agile "Ex" and the newest "Ext". Excel and the programs look for the same.
+PROJECT = "_VBA_PROJECT_CUR"
+SIGNATURE = "\x05DigitalSignature"
 # Excel on Windows on Arm runs as Arm64EC and loads x86-64 libraries: the x86-64 build
 # serves every 64-bit Excel. A header that says ARM64 is a classic ARM64 DLL, which no Excel
 # loads, or an ARM64X one, which Excel on Windows on Arm loads; the installer reads only that
@@ -60,6 +65,8 @@ def what_is_wrong(path, name):
             return (f"{name} is a DLL for {found[1]}, which no Excel that the installer serves loads: "
                     "ship the i386 build for 32-bit Excel, the x86-64 build for 64-bit Excel")
         return None
+    if extension in (".xls", ".xla"):
+        return workbook_problem(path, name)
     if extension not in SIGNATURES:
         return f"{name}: no check is known for a {extension or 'nameless'} file"
     signature, kind = SIGNATURES[extension]
@@ -67,6 +74,46 @@ def what_is_wrong(path, name):
         if file.read(len(signature)) != signature:
             return f"{name} is not {kind}: it does not start with {signature.hex(' ').upper()}"
     return None
+
+
+def workbook_problem(path, name):
+    """None when the file is an Excel 97-2003 workbook: a compound file holding a workbook
+    stream ("Workbook", or "Book" from Excel 5 and 95)."""
+    try:
+        with olefile.OleFileIO(path) as workbook:
+            if workbook.exists("Workbook") or workbook.exists("Book"):
+                return None
+            return f"{name} is not {WORKBOOK}: it is a compound file without a workbook stream"
+    except OSError as error:
+        return f"{name} is not {WORKBOOK}: {error}"
+
+
+def vba_project(path):
+    """None when the workbook holds no VBA project, else whether the project is signed."""
+    try:
+        with olefile.OleFileIO(path) as workbook:
+            if workbook.get_type(PROJECT) != olefile.STGTY_STORAGE:
+                return None
+            return any(len(entry) == 2 and entry[0].upper() == PROJECT and entry[1].startswith(SIGNATURE)
+                       for entry in workbook.listdir(streams=True, storages=True))
+    except OSError:
+        return None
+
+
+def macros(path):
+    """What the vendor must know of a workbook's macros, as one paragraph."""
+    name = os.path.basename(path)
+    signed = vba_project(path)
+    if signed:
+        return (f"{name}: its VBA project is signed. Where Excel runs only digitally signed macros, "
+                "Excel asks the user whether to trust your publisher, unless it does already, and the "
+                "program that opens the workbook goes on.")
+    what = "its VBA project is not signed" if signed is False else "it holds no VBA project, so nothing in it is signed"
+    return (f"{name}: {what}. Where Excel runs only digitally signed macros (\"Disable all macros except "
+            "digitally signed macros\", set by the user or by a policy), it would run none of its macros and "
+            "tell nobody, so the program that opens it stops before it changes anything and asks the user to "
+            "allow macros with notification in Excel, or, where a policy sets it, to ask the administrator or "
+            "you for a package whose workbooks are signed.")
 
 
 def check_library64(folder, names, library64, entries):
@@ -136,8 +183,10 @@ def main():
             library64 = arguments[at + 1]
             arguments = arguments[:at] + arguments[at + 2:]
         return check(arguments[0], arguments[1:], library64, beside)
-    if command in ("architecture", "version") and len(arguments) == 1:
-        print(architecture(arguments[0]) if command == "architecture" else version(arguments[0]))
+    if command == "signed" and len(arguments) == 1:
+        return 0 if vba_project(arguments[0]) else 1
+    if command in ("architecture", "version", "macros") and len(arguments) == 1:
+        print({"architecture": architecture, "version": version, "macros": macros}[command](arguments[0]))
         return 0
     print(__doc__, file=sys.stderr)
     return 2
