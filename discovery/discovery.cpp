@@ -178,15 +178,21 @@ static DiscoveryStatus read_open_command(const char *class_name)
     return read_command(HKEY_CLASSES_ROOT, key_name);
 }
 
-// Whether ExcelPath may be Excel: a file that is there (an entry left behind by an Excel
-// since removed names no Excel), whose version resource does not give another program's
-// name as its original file name. A program without one, or without that name in it, is
-// still taken for Excel, as it always was (the installer then asks for its version).
+// Whether ExcelPath may be Excel: no folder, nor a file that is not there (an entry left
+// behind by an Excel since removed names no Excel), and no version resource that gives
+// another program's name as its original file name. A program without one, or without
+// that name in it, is still taken for Excel, as it always was (the installer then asks for
+// its version); so is one that Windows cannot look at (access denied, an offline share).
 static bool names_installed_excel()
 {
     DWORD attributes = GetFileAttributesA(ExcelPath);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return false;
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         return false;
+    }
     int major = 0;
     bool other_program = false;
     read_version_resource(&major, &other_program);

@@ -56,6 +56,12 @@ static const char FilesHeldFormat[] =
     "program, still has %s open. Close Excel (if you have just closed it, wait a moment until it "
     "has finished), then click Retry. Cancel leaves the Add-In as it was.";
 
+static const char StrandedFormat[] =
+    "Setup could not put the new %s in place (error code=%d), and could not put every earlier file of "
+    "the Add-In back either, because another program holds them. The Add-In folder %s now holds: %s. "
+    "Close Excel and any other program that may have these files open, then run Setup again. Shutting "
+    "down.";
+
 static bool ExcelRunning;
 
 // Window titles, read whole up to this many characters.
@@ -94,13 +100,19 @@ static int show_association_stop(DiscoveryStatus status)
     return show_formatted_stop("%s%s", reason, NoExcelText);
 }
 
-static int show_copy_failure(const char *folder, const char *name, DWORD code)
+static int show_copy_failure(const char *folder, const ReplaceFailure &failure)
 {
+    char text[MessageCapacity * 2];
+    if (failure.stranded[0] != '\0') {
+        // Moving back failed too: the folder is no longer as it was, and the user must know
+        // where the earlier files are.
+        format_text(text, sizeof text, StrandedFormat, failure.name, (int)failure.code, folder, failure.stranded);
+        return show_stop(text);
+    }
     // Large enough for a joined path that did not fit a path buffer.
     char path[PathCapacity * 2];
-    format_text(path, sizeof path, "%s%s", folder, name);
-    char text[MessageCapacity];
-    format_text(text, sizeof text, "CopyFile failed for %s with error code=%d", path, (int)code);
+    format_text(path, sizeof path, "%s%s", folder, failure.name);
+    format_text(text, sizeof text, "CopyFile failed for %s with error code=%d", path, (int)failure.code);
     return show_stop(text);
 }
 
@@ -219,6 +231,8 @@ static int running_excel_guard()
 int main()
 {
     restrict_dll_search();
+    if (another_run_active(RunLockName))
+        return show_already_running("Setup");
     char SourceFolder[PathCapacity];
     if (source_folder(SourceFolder) != Found)
         return show_package_too_long("the Setup program's folder");
@@ -297,9 +311,9 @@ int main()
                              "ask whoever looks after this computer to give Excel an Add-In folder with a "
                              "shorter path, then run Setup again");
 
-    // Excel keeps a loaded add-in's files open, and for a moment more once its window has
-    // closed: the user closes it, waits and says when, as often as need be. Nothing else
-    // waits, and nothing has changed yet.
+    // Excel keeps the add-in workbook it has loaded open, and for a moment more once its
+    // window has closed: the user closes it, waits and says when, as often as need be.
+    // Nothing else waits for the user, and nothing has changed yet.
     for (;;) {
         const char *held[ReplacedCount];
         size_t count = held_files(AddinFolder, held);
@@ -310,6 +324,8 @@ int main()
             return answer == IDCANCEL ? ExitCancelled : ExitStopped;
     }
 
+    delete_leftovers(AddinFolder);
+
     // Only the last level is created; a missing parent ends in "Failed to create the folder".
     if (!CreateDirectoryA(AddinFolder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
         return show_formatted_stop("Failed to create the folder %s", AddinFolder);
@@ -318,12 +334,11 @@ int main()
     const char *sources[ReplacedCount];
     for (size_t i = 0; i < ReplacedCount; i++)
         sources[i] = InstallerFileSet[i] == AddinLibrary ? library : package_path(paths, InstallerFileSet[i]);
-    const char *failed_name = NULL;
-    DWORD failed_code = 0;
     // A replacement that fails half-way would leave a broken add-in: the folder is whole
-    // again before the message.
-    if (!replace_files(sources, AddinFolder, &failed_name, &failed_code))
-        return show_copy_failure(AddinFolder, failed_name, failed_code);
+    // again before the message, or the message says what lies where.
+    ReplaceFailure failure;
+    if (!replace_files(sources, AddinFolder, &failure))
+        return show_copy_failure(AddinFolder, failure);
 
     // To the Excel whose folder the files went to, never to whatever else ".xls" names:
     // with no Excel named in the dialog (Excel 97 or earlier), to none.

@@ -2,6 +2,8 @@
 // nothing.
 #include "replace.h"
 
+#include <string.h>
+
 // One file's way into the folder, and what undoes it.
 struct Replacement {
     char target[PathCapacity];
@@ -10,6 +12,13 @@ struct Replacement {
     bool placed;                // the new file has taken the target's name
 };
 
+// Another program has the file open without sharing it for deletion, or its deletion is
+// still pending (Windows before 10 version 1903, while a reader shares it for deletion).
+static bool held_error(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
 size_t held_files(const char *folder, const char **held)
 {
     size_t count = 0;
@@ -17,28 +26,115 @@ size_t held_files(const char *folder, const char **held)
         char path[PathCapacity];
         if (!join_path(path, folder, InstallerFileSet[i]))
             continue; // reported by the replacement, which cannot name it either
+        // A folder by the name is reported by the replacement, which cannot move it.
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
         // What moving it aside asks for, and nothing more: a reader that shares it for
         // deletion (an antivirus, the indexer) does not block.
         HANDLE file = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (file != INVALID_HANDLE_VALUE) {
+        if (file != INVALID_HANDLE_VALUE)
             CloseHandle(file);
-            continue;
-        }
-        DWORD error = GetLastError();
-        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        else if (held_error(GetLastError()))
             held[count++] = InstallerFileSet[i];
     }
     return count;
 }
 
-// A new empty file of our own in folder, so that no file of the user's bears its name.
-static bool make_own_name(const char *folder, char *name)
+// An on-access scanner opens each file the moment it is written or renamed, and may keep it
+// for a moment without sharing it for deletion: a step on one of our files is tried again
+// for about two seconds before it counts as failed. A wait for a machine, not for the user.
+const int Tries = 10;
+const DWORD PauseMs = 200;
+
+static bool move_file(const char *from, const char *to)
 {
-    if (GetTempFileNameA(folder, "kav", 0, name))
-        return true;
-    name[0] = '\0';
+    for (int tries = 1;; tries++) {
+        if (MoveFileExA(from, to, 0))
+            return true;
+        if (tries == Tries || !held_error(GetLastError()))
+            return false;
+        Sleep(PauseMs);
+    }
+}
+
+// Never onto an existing file: the name is new.
+static bool copy_file(const char *from, const char *to)
+{
+    for (int tries = 1;; tries++) {
+        if (CopyFileA(from, to, TRUE))
+            return true;
+        if (tries == Tries || !held_error(GetLastError()))
+            return false;
+        Sleep(PauseMs);
+    }
+}
+
+// A file that still cannot be deleted stays, to be deleted by the next install.
+static void delete_own_file(const char *path)
+{
+    for (int tries = 1; delete_file(path) == FileStillThere && tries < Tries; tries++)
+        Sleep(PauseMs);
+}
+
+// Our own names, as GetTempFileNameA makes them ("kav", one to four hex digits, ".tmp"), so
+// that no file of the user's is ever overwritten. Made here: GetTempFileNameA refuses a
+// folder of more than 246 characters, where the add-in's own names still fit.
+static bool own_name(const char *name)
+{
+    if (_strnicmp(name, "kav", 3) != 0)
+        return false;
+    size_t digits = 3;
+    while ((name[digits] >= '0' && name[digits] <= '9') || (name[digits] >= 'A' && name[digits] <= 'F') ||
+           (name[digits] >= 'a' && name[digits] <= 'f'))
+        digits++;
+    return digits > 3 && digits <= 7 && lstrcmpiA(name + digits, ".tmp") == 0;
+}
+
+// The number of the next name of our own; seeded by the clock, as GetTempFileNameA does.
+static DWORD NextName;
+
+// Gives the file at from (the new file's source, or the earlier copy) a new name of our own
+// in folder, by copying or moving it there; names already taken are passed over. The new name
+// goes into to, or an empty text on failure.
+static bool take_own_name(bool (*take)(const char *, const char *), const char *from, const char *folder, char *to)
+{
+    if (NextName == 0)
+        NextName = GetTickCount();
+    for (DWORD tries = 0; tries <= 0xFFFF; tries++) {
+        char name[16];
+        format_text(name, sizeof name, "kav%X.tmp", (unsigned)(NextName++ & 0xFFFF));
+        if (!join_path(to, folder, name)) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            break;
+        }
+        if (take(from, to))
+            return true;
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    to[0] = '\0';
     return false;
+}
+
+void delete_leftovers(const char *folder)
+{
+    char path[PathCapacity];
+    if (!join_path(path, folder, "kav*.tmp"))
+        return;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        // The pattern also matches long names by their short ones: each name is checked whole.
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && own_name(found.cFileName) &&
+            join_path(path, folder, found.cFileName))
+            delete_file(path);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
 }
 
 // Copies the new file beside its target.
@@ -48,7 +144,7 @@ static bool stage(Replacement &file, const char *source, const char *folder, con
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    return make_own_name(folder, file.staged) && CopyFileA(source, file.staged, FALSE);
+    return take_own_name(copy_file, source, folder, file.staged);
 }
 
 // Moves the earlier copy aside, if there is one, and the new file into its place. Moved,
@@ -58,39 +154,71 @@ static bool stage(Replacement &file, const char *source, const char *folder, con
 static bool swap_in(Replacement &file, const char *folder)
 {
     DWORD attributes = GetFileAttributesA(file.target);
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        if (!make_own_name(folder, file.earlier))
-            return false;
-        if (!MoveFileExA(file.target, file.earlier, MOVEFILE_REPLACE_EXISTING)) {
-            DWORD error = GetLastError();
-            DeleteFileA(file.earlier);
-            file.earlier[0] = '\0';
-            SetLastError(error);
-            return false;
-        }
-    }
-    if (!MoveFileExA(file.staged, file.target, 0))
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !take_own_name(move_file, file.target, folder, file.earlier))
+        return false;
+    if (!move_file(file.staged, file.target))
         return false;
     file.placed = true;
     return true;
 }
 
-// Undoes every step taken, the last first; the earlier copies get their names back with
-// their content and attributes, and no file of ours stays.
-static void roll_back(Replacement *files)
+// Undoes every step taken, the last first, and looks at each: a new file leaves its
+// target's name only for its staged one and is deleted only once the earlier copy has its
+// name back, and no name that had a file is left empty while a file can take it. False when
+// an earlier copy could not get its name back, or a new file could not leave it.
+static bool roll_back(Replacement *files)
 {
+    bool whole = true;
     for (size_t i = ReplacedCount; i-- > 0;) {
         Replacement &file = files[i];
-        if (file.placed)
-            MoveFileExA(file.target, file.staged, 0);
-        if (file.earlier[0] != '\0')
-            MoveFileExA(file.earlier, file.target, 0);
-        if (file.staged[0] != '\0')
-            delete_file(file.staged);
+        if (file.placed && move_file(file.target, file.staged))
+            file.placed = false;
+        if (!file.placed && file.earlier[0] != '\0') {
+            if (move_file(file.earlier, file.target))
+                file.earlier[0] = '\0';
+            else if (move_file(file.staged, file.target))
+                file.placed = true;
+        }
+        if (file.placed || file.earlier[0] != '\0')
+            whole = false;
+        else if (file.staged[0] != '\0')
+            delete_own_file(file.staged);
+    }
+    return whole;
+}
+
+// The name of a path in the add-in folder, without the folder.
+static const char *name_in_folder(const char *path)
+{
+    return strrchr(path, '\\') + 1;
+}
+
+// What the folder holds in place of each file whose undoing failed, as a sentence lists it.
+static void describe_stranded(const Replacement *files, char *text, size_t capacity)
+{
+    text[0] = '\0';
+    for (size_t i = 0; i < ReplacedCount; i++) {
+        const Replacement &file = files[i];
+        const char *name = InstallerFileSet[i];
+        char part[MessageCapacity / 2];
+        if (file.placed && file.earlier[0] != '\0')
+            format_text(part, sizeof part, "%s is the new one, and the earlier %s lies as %s", name, name,
+                        name_in_folder(file.earlier));
+        else if (file.placed)
+            format_text(part, sizeof part, "%s is the new one, where there was none", name);
+        else if (file.earlier[0] != '\0')
+            format_text(part, sizeof part, "the new %s lies as %s, and the earlier one as %s", name,
+                        name_in_folder(file.staged), name_in_folder(file.earlier));
+        else
+            continue;
+        if (text[0] != '\0')
+            append_text(text, capacity, "; ");
+        append_text(text, capacity, part);
     }
 }
 
-bool replace_files(const char *const *sources, const char *folder, const char **failed_name, DWORD *failed_code)
+bool replace_files(const char *const *sources, const char *folder, ReplaceFailure *failure)
 {
     Replacement files[ReplacedCount] = {};
     size_t failed = ReplacedCount;
@@ -102,14 +230,16 @@ bool replace_files(const char *const *sources, const char *folder, const char **
     for (size_t i = 0; failed == ReplacedCount && i < ReplacedCount; i++)
         if (!swap_in(files[i], folder))
             failed = i;
+    failure->stranded[0] = '\0';
     if (failed < ReplacedCount) {
-        *failed_name = InstallerFileSet[failed];
-        *failed_code = GetLastError();
-        roll_back(files);
+        failure->name = InstallerFileSet[failed];
+        failure->code = GetLastError();
+        if (!roll_back(files))
+            describe_stranded(files, failure->stranded, sizeof failure->stranded);
         return false;
     }
     for (Replacement &file : files)
         if (file.earlier[0] != '\0')
-            delete_file(file.earlier);
+            delete_own_file(file.earlier);
     return true;
 }

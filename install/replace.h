@@ -9,13 +9,30 @@
 const size_t ReplacedCount = ARRAYSIZE(InstallerFileSet);
 
 // The earlier copies in folder that another program holds open so that they cannot be moved
-// aside: opened without sharing them for deletion, as Excel holds a loaded add-in's files.
-// Their names go into held, in the file set's order; gives how many.
+// aside: opened without sharing them for deletion, as Excel holds the add-in workbook it has
+// loaded, or with their deletion still pending. (A library that Excel has loaded is mapped,
+// not held open: it can be moved aside, but not deleted until Excel ends.) Their names go
+// into held, in the file set's order; gives how many.
 size_t held_files(const char *folder, const char **held);
 
-// Copies sources[i] into folder as InstallerFileSet[i], in place of any earlier copy. Every new file is
-// first copied beside its target under a name of its own, then each earlier copy is moved
-// aside and the new file moved into its place, and the earlier copies are deleted only once
-// every new file is in place. On any failure all is moved back as it was, and nothing new
-// stays: false, with the name whose step failed and the code that the failing call gave.
-bool replace_files(const char *const *sources, const char *folder, const char **failed_name, DWORD *failed_code);
+// Deletes the files of folder named as the replacement names its own ("kav", one to four hex
+// digits, ".tmp") that nothing holds: what earlier runs could not delete, such as the earlier
+// copy of a library that Excel still had mapped. No other file is touched.
+void delete_leftovers(const char *folder);
+
+// Why a replacement failed: the name whose step failed and the code that its call gave; and,
+// where moving everything back failed too, what the folder now holds instead, as a sentence
+// list ("kavorlib.dll is the new one, and the earlier kavorlib.dll lies as kav1A2B.tmp"),
+// else empty.
+struct ReplaceFailure {
+    const char *name;
+    DWORD code;
+    char stranded[MessageCapacity];
+};
+
+// Copies sources[i] into folder as InstallerFileSet[i], in place of any earlier copy. Every
+// new file is first copied beside its target under a name of its own, then each earlier copy
+// is moved aside and the new file moved into its place, and the earlier copies are deleted
+// only once every new file is in place. On any failure all is moved back as it was, and
+// nothing new stays, as far as Windows lets it: false, with failure filled.
+bool replace_files(const char *const *sources, const char *folder, ReplaceFailure *failure);

@@ -102,6 +102,15 @@ void restrict_dll_search()
         set_directory("");
 }
 
+bool another_run_active(const char *name)
+{
+    // Never closed: Windows lets it go with the process. A mutex that exists but is closed to
+    // us (made by an elevated run, say) is another run's too.
+    HANDLE lock = CreateMutexA(NULL, FALSE, name);
+    DWORD error = GetLastError();
+    return lock != NULL ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+}
+
 // Only these two errors say that nothing is there; any other leaves the file in doubt.
 static DeleteResult file_state(DWORD attributes)
 {

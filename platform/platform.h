@@ -32,6 +32,10 @@ LONG read_reg_default(HKEY key, char *buffer, DWORD capacity);
 // them: only Windows' own folder may supply DLLs loaded after this.
 void restrict_dll_search();
 
+// Takes the named mutex of one run at a time, held until the process ends; true when
+// another process already holds it, which then goes on unaffected.
+bool another_run_active(const char *name);
+
 // Deletes a file whatever its attributes: read-only, hidden and system files refuse
 // deletion until they are cleared. FileGone when DeleteFileA succeeded or no file was there
 // at all (not found, or its folder not found); FileStillThere when it could not be deleted

@@ -20,6 +20,19 @@ inline int show_stop(const char *text)
     return ExitStopped;
 }
 
+// A second run of either program while the first still works or waits for an answer: their
+// changes would interleave. program: what the user may run again.
+inline int show_already_running(const char *program)
+{
+    char text[MessageCapacity];
+    format_text(text, sizeof text,
+                "The Add-In's Setup program or its uninstaller is already running. Finish it first (its window "
+                "may be behind other windows), then run %s again if you still need to. Nothing has been changed. "
+                "Shutting down.",
+                program);
+    return show_stop(text);
+}
+
 // Files of the add-in that another program holds open (Excel, as long as the add-in is
 // loaded, and for a moment after its window closes), named in a message with Retry and
 // Cancel. format takes "file" or "files", their names as a sentence lists them, the folder,

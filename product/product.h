@@ -59,6 +59,9 @@ inline constexpr const char *UninstallerFileSet[] = {AddinLibrary, AddinWorkbook
 inline constexpr const char *PackageFiles[] = {SetupWorkbook, AddinWorkbook, AddinLibrary, AddinLibrary64,
                                                AddinHelp};
 
+// The mutex that either program holds while it runs, one run at a time in the user's session.
+inline constexpr char RunLockName[] = "Local\\" SETUP_CAPTION;
+
 // The programs' exit status, for scripts that deploy the add-in.
 enum ExitStatus {
     ExitDone = 0,

@@ -81,6 +81,7 @@ protected:
     std::string addins; // the registry's "AddIn Path" for a stand-in Excel 97
     std::string calc;   // LibreOffice's program folder, when a test lets it own ".xls"
     std::string program = InstallerProgram; // as it lies in the shipment
+    std::string users_tmp_files;            // files of the user's that the installer's own names match
 
     void SetUp() override
     {
@@ -150,6 +151,7 @@ protected:
             EXPECT_EQ(expected, read_file(folder + name)) << folder + name;
         }
         EXPECT_FALSE(file_exists(folder + "kavorlib64.dll")) << "kavorlib64.dll installed under its own name";
+        EXPECT_EQ(users_tmp_files, folder_state(folder, "kav*.tmp")) << "the installer's own files left";
     }
 
     // The shipment's libraries: kavorlib.dll, and kavorlib64.dll unless bits64 is 0, as
@@ -328,6 +330,25 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
              install_stand_in_excel(office, 16);
              return folder + "\\Microsoft\\AddIns\\";
          }},
+        // A library that Excel had mapped could not be deleted; the user's own files stay.
+        {"a leftover of an earlier run beside the user's own files named alike",
+         [&] {
+             addins = make_temp_folder("addins");
+             use_excel97();
+             write_file(addins + "kavorlib.tmp", "the user's");
+             write_file(addins + "kav12345.tmp", "the user's");
+             users_tmp_files = folder_state(addins, "kav*.tmp");
+             write_file(addins + "kav1A2B.tmp", "old library");
+             return addins;
+         }},
+        // GetTempFileNameA takes no folder longer than 246 bytes.
+        {"an add-in folder of 247 bytes, final backslash included: kavorlib.dll's path 259",
+         [&] {
+             use_excel97();
+             std::string folder = addins + std::string(246 - addins.size(), 'f');
+             write_reg_string(HKEY_CURRENT_USER, Excel8, "AddIn Path", folder);
+             return folder + "\\";
+         }},
         {"Excel 97 in a Cyrillic folder: Library beside it",
          [&] { return install_excel97_in(office, "Программы"); }},
         // Lower-cased, these letters change their length in bytes, and "İ" becomes "i".
@@ -355,6 +376,7 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
         calc = make_temp_folder("LibreOffice");
         lay_shipment_files();
         library.clear();
+        users_tmp_files.clear();
         std::string folder = row.arrange();
         std::string parent = folder.substr(0, folder.rfind('\\', folder.size() - 2));
         CreateDirectoryA(parent.c_str(), NULL);
@@ -407,6 +429,21 @@ TEST_F(Installer, RunningExcelMessageComesBackUntilExcelIsClosedAndLetsGo)
     ASSERT_TRUE(launch_installer(run));
     HWND message = expect_message(run, RunningExcelText, {IDOK, IDCANCEL}, true);
     ASSERT_TRUE(message != NULL);
+    // Setup double-clicked again, and the uninstaller started, while the first run waits.
+    ASSERT_TRUE(copy_from_build(UninstallerProgram, shipment + UninstallerProgram));
+    for (const char *second : {InstallerProgram, UninstallerProgram}) {
+        Launched again;
+        ASSERT_TRUE(launch(shipment + second, again));
+        HWND told = expect_message(again,
+                                   "The Add-In's Setup program or its uninstaller is already running. Finish it "
+                                   "first (its window may be behind other windows), then run " +
+                                       std::string(second == InstallerProgram ? "Setup" : second) +
+                                       " again if you still need to. Nothing has been changed. Shutting down.",
+                                   OkOnly, true);
+        ASSERT_TRUE(told != NULL);
+        answer_and_expect_end(again, told, IDOK, 1);
+    }
+    EXPECT_EQ(before, folder_state(addins));
     press_button(message, IDOK);
     ASSERT_TRUE(wait_for_window_gone(message, Deadline));
     message = expect_message(run, RunningExcelText, {IDOK, IDCANCEL}, true);
@@ -437,6 +474,60 @@ TEST_F(Installer, RunningExcelMessageComesBackUntilExcelIsClosedAndLetsGo)
     EXPECT_EQ(before, folder_state(addins)) << "the earlier add-in changed";
     CloseHandle(held[0]);
     CloseHandle(held[1]);
+}
+
+// A scanner that holds what Setup has just written longer than Setup waits: the earlier
+// kavor.hlp cannot be moved aside, and then the new kavorlib.dll cannot be moved back. The
+// message says where the earlier library lies, nothing is lost, and Setup run again as it
+// says installs.
+TEST_F(Installer, ReplacementThatCannotBeUndoneSaysWhatLiesWhere)
+{
+    use_excel97();
+    write_file(addins + LibraryFile, "old library");
+    write_file(addins + HelpFile, "old help");
+    auto hold = [](const std::string &path, DWORD sharing) {
+        return CreateFileA(path.c_str(), GENERIC_READ, sharing, NULL, OPEN_EXISTING, 0, NULL);
+    };
+    auto wait_until = [](const std::function<bool()> &condition) {
+        for (DWORD start = GetTickCount(); !condition(); Sleep(10))
+            if (GetTickCount() - start > Deadline)
+                return false;
+        return true;
+    };
+    // The package's kavor.hlp held: its staging copy waits while the test takes its holds.
+    HANDLE source = hold(shipment + HelpFile, 0);
+    Launched run;
+    ASSERT_TRUE(launch_installer(run));
+    ASSERT_TRUE(wait_until([&] { return folder_state(addins, "kav*.tmp").find(" new kavorlib.dll\n") != std::string::npos; }));
+    HANDLE earlier_help = hold(addins + HelpFile, FILE_SHARE_READ);
+    CloseHandle(source);
+    ASSERT_TRUE(wait_until([&] { return read_file(addins + LibraryFile) == "new kavorlib.dll"; }));
+    HANDLE new_library = hold(addins + LibraryFile, FILE_SHARE_READ);
+
+    ASSERT_TRUE(wait_for_window(run, Deadline) != NULL);
+    std::string left = folder_state(addins, "kav*.tmp");
+    std::string earlier = left.substr(0, left.find(' '));
+    EXPECT_EQ(earlier + " 32 old library\n", left) << "only the earlier library under a name of the installer's";
+    HWND message = expect_message(run,
+                                  "Setup could not put the new kavor.hlp in place (error code=32), and could not put "
+                                  "every earlier file of the Add-In back either, because another program holds them. "
+                                  "The Add-In folder " + addins + " now holds: kavorlib.dll is the new one, and the "
+                                  "earlier kavorlib.dll lies as " + earlier + ". Close Excel and any other program "
+                                  "that may have these files open, then run Setup again. Shutting down.",
+                                  OkOnly, true);
+    ASSERT_TRUE(message != NULL);
+    answer_and_expect_end(run, message, IDOK, 1);
+    EXPECT_EQ("new kavorlib.dll", read_file(addins + LibraryFile));
+    EXPECT_EQ("old help", read_file(addins + HelpFile));
+    EXPECT_FALSE(file_exists(addins + AddinWorkbookFile)) << "a new file that had no earlier copy stays";
+
+    CloseHandle(new_library);
+    CloseHandle(earlier_help);
+    Launched again;
+    ASSERT_TRUE(launch_installer(again));
+    EXPECT_TRUE(runs_silently(again, Deadline));
+    EXPECT_EQ(0u, exit_status(again));
+    expect_installed(addins);
 }
 
 TEST_F(Installer, WhichWindowsCountAsARunningExcel)
@@ -849,6 +940,7 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
     };
     const std::string in_microsoft_365 = " (\"Disable VBA macros with notification\" in Microsoft 365)";
     auto never_made_check = [&] { EXPECT_FALSE(file_exists(never_made)); };
+    HANDLE held_source = NULL;
     // An Excel 97 whose "AddIn Path" names a folder inside one that does not exist.
     auto missing_parent = [&](const std::string &parent, const std::string &folder) {
         use_excel97();
@@ -902,6 +994,16 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
              return library_mismatch_text(32, 64);
          },
          [] {}},
+        // A scanner that never lets go: the third copy fails after its tries, and the two new
+        // files staged before it go.
+        {"the package's kavor.hlp held open without sharing",
+         [&] {
+             use_excel97();
+             write_file(addins + LibraryFile, "old library", FILE_ATTRIBUTE_READONLY);
+             held_source = CreateFileA((shipment + HelpFile).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+             return "CopyFile failed for " + addins + "kavor.hlp with error code=32";
+         },
+         [&] { CloseHandle(held_source); }},
         // Found once the other two are in place: they go back, and the earlier copies
         // with them, as they were.
         {"the third file's place taken by a folder",

@@ -51,17 +51,28 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     # A mirror caught in the middle of a sync fails a list now and then: three tries, then on
     # with the lists that came.
+    update_log=$(mktemp)
     for attempt in 1 2 3; do
-        apt-get update -qq && break
+        apt-get update -qq 2>"$update_log" && break
+        cat "$update_log" >&2
         [ $attempt != 3 ] || { echo "setup.sh: going on with the package lists that came" >&2; break; }
         sleep 20
     done
+    # The list that failed last, if any: the i386 list of the security archive is the one
+    # seen missing.
+    i386_list_failed=no
+    grep -q 'security.*binary-i386/Packages' "$update_log" && i386_list_failed=yes
+    rm -f "$update_log"
     apt_install() { DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}" >/dev/null; }
     if ! apt_install; then
         # Without the security archive's list of i386 packages, the 64-bit and 32-bit copies of
-        # a library cannot agree on a version: every package from the release itself then.
+        # a library cannot agree on a version: every package from the release itself then,
+        # without the security updates, which is said. Any other failure stops here.
+        [ $i386_list_failed = yes ] || { echo "setup.sh: installing ${missing[*]} failed" >&2; exit 1; }
         release=$(. /etc/os-release && echo "$VERSION_CODENAME")
-        echo "setup.sh: installing again with every package from $release itself" >&2
+        echo "setup.sh: the security archive's list of i386 packages could not be fetched, so the 64-bit and" \
+             "32-bit packages cannot agree: installing again with every package from $release itself," \
+             "without its security updates" >&2
         apt_install -t "$release" --allow-downgrades
     fi
 fi

@@ -63,6 +63,8 @@ static int check_removal_workbook(const char *workbook)
 int main()
 {
     restrict_dll_search();
+    if (another_run_active(RunLockName))
+        return show_already_running(UNINSTALLER_PROGRAM);
     char SourceFolder[PathCapacity];
     if (source_folder(SourceFolder) != Found)
         return show_manual_removal_message();

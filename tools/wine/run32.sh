@@ -1,7 +1,7 @@
 #!/bin/bash
 # Runs a Wine job (the tests, the demo) with the shipped 32-bit programs (KAVOR_STAGE=32)
 # under 32-bit Wine and a virtual display: on this machine where its kernel runs 32-bit
-# programs, told by starting 32-bit Wine's own loader; otherwise in the emulated PC of
+# Windows programs, told by starting one; otherwise in the emulated PC of
 # tools/vm32/run.sh (KAVOR_EMULATE=1 takes that one anyway). Either way the job writes what
 # it keeps into build/vm/out, the one folder the emulated PC can write, emptied first; the
 # job's exit status is ours. Installs what it needs.
@@ -9,8 +9,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 bash tools/setup.sh wine wine32
+# A Windows program, not the loader alone: a kernel may start the loader and then refuse what
+# Wine needs (32-bit system calls, the LDT). In a throwaway 32-bit prefix, within two minutes.
 runs_here=no
-/usr/lib/wine/wine --version >/dev/null 2>&1 && runs_here=yes
+trial=$(mktemp -d)
+said=$(WINEPREFIX=$trial WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+    timeout 120 /usr/lib/wine/wine cmd /c echo kavor-32 </dev/null 2>/dev/null) || true
+[[ $said != *kavor-32* ]] || runs_here=yes
+WINEPREFIX=$trial /usr/lib/wine/wineserver -k 2>/dev/null || true
+WINEPREFIX=$trial /usr/lib/wine/wineserver -w 2>/dev/null || true
+rm -rf "$trial"
 if [ $runs_here = yes ] && [ "${KAVOR_EMULATE:-0}" != 1 ]; then
     echo "== 32-bit Wine runs on this machine's kernel: the job runs here"
     rm -rf build/vm/out && mkdir -p build/vm/out
