@@ -48,6 +48,10 @@ inline int show_files_held(const char *format, const char *const *names, size_t 
     return show_message(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION);
 }
 
+// Microsoft 365 shares its major version with Excel 2016 to 2024: both names of a setting
+// are given.
+const int Microsoft365Version = 16;
+
 // Excel 2007 and later would open the workbook that sets the add-in up, or removes it, and
 // run none of its macros, telling nobody: set to disable all macros without notification,
 // or to run only signed ones when the workbook's carry no signature. workbook: its name and
@@ -82,7 +86,9 @@ inline int show_macros_disabled(MacroSetting macros, bool by_policy, int ExcelMa
                     "all macros with notification\"%s and click OK, then run %s again and click \"Enable Content\" "
                     "when Excel asks",
                     ExcelMajorVersion == FirstTrustCenterVersion ? "the Office Button > Excel Options" : "File > Options",
-                    ExcelMajorVersion >= 16 ? " (\"Disable VBA macros with notification\" in Microsoft 365)" : "",
+                    ExcelMajorVersion >= Microsoft365Version
+                        ? " (\"Disable VBA macros with notification\" in Microsoft 365)"
+                        : "",
                     program);
     char text[MessageCapacity * 2];
     format_text(text, sizeof text, "%s The Add-In %s cannot continue: %s. Shutting down.", reason, job, remedy);
