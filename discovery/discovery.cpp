@@ -186,13 +186,9 @@ static DiscoveryStatus read_open_command(const char *class_name)
 static bool names_installed_excel()
 {
     DWORD attributes = GetFileAttributesA(ExcelPath);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return false;
-    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    DeleteResult state = file_state(attributes);
+    if (state == FileGone || (state == FileStillThere && (attributes & FILE_ATTRIBUTE_DIRECTORY)))
         return false;
-    }
     int major = 0;
     bool other_program = false;
     read_version_resource(&major, &other_program);

@@ -48,10 +48,20 @@ size_t held_files(const char *folder, const char **held)
 const int Tries = 10;
 const DWORD PauseMs = 200;
 
-static bool move_file(const char *from, const char *to)
+// The steps, each replacing nothing: the target's name is new, or must be free.
+static bool move_once(const char *from, const char *to)
+{
+    return MoveFileExA(from, to, 0) != 0;
+}
+static bool copy_once(const char *from, const char *to)
+{
+    return CopyFileA(from, to, TRUE) != 0;
+}
+
+static bool retried(bool (*step)(const char *, const char *), const char *from, const char *to)
 {
     for (int tries = 1;; tries++) {
-        if (MoveFileExA(from, to, 0))
+        if (step(from, to))
             return true;
         if (tries == Tries || !held_error(GetLastError()))
             return false;
@@ -59,16 +69,9 @@ static bool move_file(const char *from, const char *to)
     }
 }
 
-// Never onto an existing file: the name is new.
-static bool copy_file(const char *from, const char *to)
+static bool move_file(const char *from, const char *to)
 {
-    for (int tries = 1;; tries++) {
-        if (CopyFileA(from, to, TRUE))
-            return true;
-        if (tries == Tries || !held_error(GetLastError()))
-            return false;
-        Sleep(PauseMs);
-    }
+    return retried(move_once, from, to);
 }
 
 // A file that still cannot be deleted stays, to be deleted by the next install.
@@ -78,27 +81,25 @@ static void delete_own_file(const char *path)
         Sleep(PauseMs);
 }
 
-// Our own names, as GetTempFileNameA makes them ("kav", one to four hex digits, ".tmp"), so
-// that no file of the user's is ever overwritten. Made here: GetTempFileNameA refuses a
-// folder of more than 246 characters, where the add-in's own names still fit.
+// Whether a file name is one of our own, as GetTempFileNameA makes them: "kav", one to four
+// hex digits, ".tmp", in any letter case.
 static bool own_name(const char *name)
 {
     if (_strnicmp(name, "kav", 3) != 0)
         return false;
-    size_t digits = 3;
-    while ((name[digits] >= '0' && name[digits] <= '9') || (name[digits] >= 'A' && name[digits] <= 'F') ||
-           (name[digits] >= 'a' && name[digits] <= 'f'))
-        digits++;
-    return digits > 3 && digits <= 7 && lstrcmpiA(name + digits, ".tmp") == 0;
+    size_t digits = strspn(name + 3, "0123456789ABCDEFabcdef");
+    return digits >= 1 && digits <= 4 && lstrcmpiA(name + 3 + digits, ".tmp") == 0;
 }
 
 // The number of the next name of our own; seeded by the clock, as GetTempFileNameA does.
 static DWORD NextName;
 
 // Gives the file at from (the new file's source, or the earlier copy) a new name of our own
-// in folder, by copying or moving it there; names already taken are passed over. The new name
-// goes into to, or an empty text on failure.
-static bool take_own_name(bool (*take)(const char *, const char *), const char *from, const char *folder, char *to)
+// in folder, by copying or moving it there (step, retried); names already taken are passed
+// over, so that no file of the user's is ever overwritten. The new name goes into to, or an
+// empty text on failure. Made here: GetTempFileNameA refuses a folder of more than 246
+// characters, where the add-in's own names still fit.
+static bool take_own_name(bool (*step)(const char *, const char *), const char *from, const char *folder, char *to)
 {
     if (NextName == 0)
         NextName = GetTickCount();
@@ -109,7 +110,7 @@ static bool take_own_name(bool (*take)(const char *, const char *), const char *
             SetLastError(ERROR_FILENAME_EXCED_RANGE);
             break;
         }
-        if (take(from, to))
+        if (retried(step, from, to))
             return true;
         DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
@@ -144,7 +145,7 @@ static bool stage(Replacement &file, const char *source, const char *folder, con
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    return take_own_name(copy_file, source, folder, file.staged);
+    return take_own_name(copy_once, source, folder, file.staged);
 }
 
 // Moves the earlier copy aside, if there is one, and the new file into its place. Moved,
@@ -155,7 +156,7 @@ static bool swap_in(Replacement &file, const char *folder)
 {
     DWORD attributes = GetFileAttributesA(file.target);
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        !take_own_name(move_file, file.target, folder, file.earlier))
+        !take_own_name(move_once, file.target, folder, file.earlier))
         return false;
     if (!move_file(file.staged, file.target))
         return false;

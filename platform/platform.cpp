@@ -112,7 +112,7 @@ bool another_run_active(const char *name)
 }
 
 // Only these two errors say that nothing is there; any other leaves the file in doubt.
-static DeleteResult file_state(DWORD attributes)
+DeleteResult file_state(DWORD attributes)
 {
     if (attributes != INVALID_FILE_ATTRIBUTES)
         return FileStillThere;

@@ -43,6 +43,9 @@ bool another_run_active(const char *name);
 // Windows cannot even tell whether a file is there.
 enum DeleteResult { FileGone, FileStillThere, FileInDoubt };
 DeleteResult delete_file(const char *path);
+// What GetFileAttributesA's answer, just given, says of a file by the same rule: there, not
+// there (FileGone), or in doubt (access denied, an offline share).
+DeleteResult file_state(DWORD attributes);
 
 // Whether Windows marked a file as downloaded from where Excel blocks macros: the Internet
 // (zone 3) or Restricted sites (4), by the zone its Zone.Identifier stream records (the
