@@ -3,7 +3,6 @@
 #pragma once
 
 #include "stand-in-excel/excel_record.h"
-#include "workbook/workbook.h"
 
 #include <windows.h>
 
@@ -68,6 +67,11 @@ std::string application_data_folder();
 std::string install_excel97_in(std::string &office, const std::string &label);
 
 void write_file(const std::string &path, const std::string &content, DWORD attributes = 0);
+// An Excel workbook as a compound file (workbook.cpp) with a Workbook stream and, by kind:
+// "none", no VBA project; "unsigned", a project (_VBA_PROJECT_CUR holding VBA) without a
+// signature; else a project whose signature stream is "\x05" followed by kind
+// ("DigitalSignatureExt"). False when it could not be made.
+bool write_workbook(const char *path, const char *kind);
 // Marks a file as downloaded: its Zone.Identifier stream, written by the name Windows gives
 // it (under Wine, a file of that name beside it), holds text. Empty text takes the mark away.
 void mark_downloaded(const std::string &path, const std::string &text);

@@ -28,7 +28,8 @@ pe_header() { /usr/bin/python3 -c 'import struct, sys; sys.stdout.buffer.write(b
 # A DLL with the machine of its file header set to another: ARM64 (0xAA64), or ARM (0x1C4).
 machine() { /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[2], "rb").read())
 at = int.from_bytes(d[0x3C:0x40], "little") + 4; d[at:at + 2] = int(sys.argv[1], 0).to_bytes(2, "little"); sys.stdout.buffer.write(d)' "$1" "$2"; }
-workbook() { (cd "$(dirname "$1")" && "${WINELOADER:?run under tools/wine/tests.sh}" "$make_workbook" "$(basename "$1")" "$2"); }
+workbook() { (cd "$(dirname "$1")" && "${WINELOADER:?run under tools/wine/tests.sh}" "$make_workbook" "$(basename "$1")" "$2") ||
+    { echo "FAIL make-workbook could not write $1"; exit 1; }; }
 pe_header 0x2000 > good/kavorlib.dll
 workbook good/kavorlib.xla unsigned
 workbook good/addinsetup.xls DigitalSignatureEx
