@@ -2,10 +2,11 @@
 # The benchmark: the shipped 32-bit programs against the least an install and an uninstall
 # can do, against NSIS doing the same job, and against an empty program, all under 32-bit
 # Wine in the virtual machine of tools/vm32/run.sh, with sizes. Prints a Markdown table.
-# RUNS (default 15) rounds, each running every program once.
+# RUNS (default 25) rounds, each running every program once. The more rounds, the smaller
+# the difference the sign test can tell: it needs 18 of 25, or 12 of 15 (sign-test.awk).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs=${RUNS:-15}
+runs=${RUNS:-25}
 bash tools/setup.sh build wine wine32 vm32 nsis
 bash tools/build.sh i686 i686-tests >/dev/null
 source product/facts.sh

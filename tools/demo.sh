@@ -3,7 +3,7 @@
 # programs at work under 32-bit Wine on a stand-in Excel (on this machine, or in an emulated
 # PC where its kernel cannot run 32-bit programs: tools/wine/run32.sh): a silent install and
 # uninstall, then the windows a user may meet, photographed into build/demo/. With --docs,
-# those pictures also become the README's.
+# those pictures also become the ones in docs/ that docs/what-users-meet.md shows.
 # Usage: demo.sh [--docs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,5 +16,5 @@ rm -rf build/demo && mkdir -p build/demo && cp build/vm/out/*.png build/demo/
 echo "Pictures of those windows: $(ls build/demo/*.png | tr '\n' ' ')"
 if [ "${1:-}" = --docs ]; then
     cp build/demo/*.png docs/
-    echo "The README's pictures in docs/ are these now."
+    echo "The pictures in docs/ (shown by docs/what-users-meet.md) are these now."
 fi

@@ -108,7 +108,7 @@ median_of() { spread <<<"${ratios[$1]}" | cut -d' ' -f1; }
 # Targets are judged on the ratios within rounds, never on the rounded figures.
 at_most() { awk -v a="$(median_of "$1")" -v b="$2" 'BEGIN { print (a <= b) ? "yes" : "NO" }'; }
 # Faster or slower only by the sign test over the rounds: "faster<TAB>faster than NAME in
-# 13 of 15 rounds: ...", or "same<TAB>...".
+# 20 of 25 rounds: ...", or "same<TAB>...".
 sign_test() { # KEY_A KEY_B NAME_OF_B
     awk -v a="${times[$1]}" -v b="${times[$2]}" -v than="$3" -f tools/bench/sign-test.awk
 }
