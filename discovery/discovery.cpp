@@ -178,21 +178,47 @@ static DiscoveryStatus read_open_command(const char *class_name)
     return read_command(HKEY_CLASSES_ROOT, key_name);
 }
 
-// Whether ExcelPath may be Excel: no folder, nor a file that is not there (an entry left
-// behind by an Excel since removed names no Excel), and no version resource that gives
-// another program's name as its original file name. A program without one, or without
-// that name in it, is still taken for Excel, as it always was (the installer then asks for
-// its version); so is one that Windows cannot look at (access denied, an offline share).
-static bool names_installed_excel()
+// What a program named as Excel is: not Excel (a folder, a file that is not there, as an
+// entry left behind by an Excel since removed names, or a version resource that gives
+// another program's name as its original file name); Excel, as far as can be told (one
+// without a version resource, or without that name in it, is still taken for Excel, and
+// the installer then asks for its version); or in doubt: Windows cannot look at it (access
+// denied, a bad name, an offline share).
+enum ExcelClaim { NotExcel, SureExcel, DoubtfulExcel };
+
+static ExcelClaim judge_excel_path()
 {
     DWORD attributes = GetFileAttributesA(ExcelPath);
     DeleteResult state = file_state(attributes);
     if (state == FileGone || (state == FileStillThere && (attributes & FILE_ATTRIBUTE_DIRECTORY)))
-        return false;
+        return NotExcel;
+    if (state == FileInDoubt)
+        return DoubtfulExcel;
     int major = 0;
     bool other_program = false;
     read_version_resource(&major, &other_program);
-    return !other_program;
+    return other_program ? NotExcel : SureExcel;
+}
+
+// The first program in doubt that the search met, with its class: taken only where no
+// place names an Excel that is sure.
+struct DoubtfulCandidate {
+    bool kept;
+    char path[PathCapacity];
+    char excel_class[AssociationCapacity];
+};
+
+// Whether the program just read into ExcelPath (by ExcelClass, empty for App Paths) ends the
+// search, being sure to be Excel. The first one in doubt is kept for the end.
+static bool ends_search(const char *ExcelClass, DoubtfulCandidate *doubtful)
+{
+    ExcelClaim claim = judge_excel_path();
+    if (claim == DoubtfulExcel && !doubtful->kept) {
+        doubtful->kept = true;
+        memcpy(doubtful->path, ExcelPath, PathCapacity);
+        memcpy(doubtful->excel_class, ExcelClass, AssociationCapacity);
+    }
+    return claim == SureExcel;
 }
 
 DiscoveryStatus locate_excel(char *ExcelClass)
@@ -208,21 +234,30 @@ DiscoveryStatus locate_excel(char *ExcelClass)
         return AssociationEmpty;
     // An empty command names no program at all: taken as it reads, as it always was.
     DiscoveryStatus status = read_open_command(ExcelClass);
-    if (status != Found || ExcelPath[0] == '\0' || names_installed_excel())
+    DoubtfulCandidate doubtful;
+    doubtful.kept = false;
+    if (status != Found || ExcelPath[0] == '\0' || ends_search(ExcelClass, &doubtful))
         return status;
 
-    // Another program took ".xls" over, or the Excel it names was removed. Excel registers
-    // its own class from Excel 97 on, and the others leave it alone.
+    // Another program took ".xls" over, the Excel it names was removed, or Windows cannot
+    // look at it. Excel registers its own class from Excel 97 on, and the others leave it
+    // alone.
     copy_text(ExcelClass, AssociationCapacity, "Excel.Sheet.8");
-    if (read_open_command(ExcelClass) == Found && names_installed_excel())
+    if (read_open_command(ExcelClass) == Found && ends_search(ExcelClass, &doubtful))
         return Found;
     // Shared by 32-bit and 64-bit programs since Windows 7: 64-bit Office's entry reads as
     // it is.
     ExcelClass[0] = '\0';
     if (read_command(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\excel.exe") ==
             Found &&
-        names_installed_excel())
+        ends_search(ExcelClass, &doubtful))
         return Found;
+    // A program that may well be there (access denied) is still Excel where nothing else is.
+    if (doubtful.kept) {
+        memcpy(ExcelPath, doubtful.path, PathCapacity);
+        memcpy(ExcelClass, doubtful.excel_class, AssociationCapacity);
+        return Found;
+    }
     ExcelPath[0] = '\0';
     return AssociationNotExcel;
 }

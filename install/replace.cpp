@@ -74,21 +74,11 @@ static bool move_file(const char *from, const char *to)
     return retried(move_once, from, to);
 }
 
-// A file that still cannot be deleted stays, to be deleted by the next install.
+// A file that still cannot be deleted stays, to be swept by the next run.
 static void delete_own_file(const char *path)
 {
     for (int tries = 1; delete_file(path) == FileStillThere && tries < Tries; tries++)
         Sleep(PauseMs);
-}
-
-// Whether a file name is one of our own, as GetTempFileNameA makes them: "kav", one to four
-// hex digits, ".tmp", in any letter case.
-static bool own_name(const char *name)
-{
-    if (_strnicmp(name, "kav", 3) != 0)
-        return false;
-    size_t digits = strspn(name + 3, "0123456789ABCDEFabcdef");
-    return digits >= 1 && digits <= 4 && lstrcmpiA(name + 3 + digits, ".tmp") == 0;
 }
 
 // The number of the next name of our own; seeded by the clock, as GetTempFileNameA does.
@@ -105,7 +95,7 @@ static bool take_own_name(bool (*step)(const char *, const char *), const char *
         NextName = GetTickCount();
     for (DWORD tries = 0; tries <= 0xFFFF; tries++) {
         char name[16];
-        format_text(name, sizeof name, "kav%X.tmp", (unsigned)(NextName++ & 0xFFFF));
+        format_text(name, sizeof name, OwnNameFormat, (unsigned)(NextName++ & 0xFFFF));
         if (!join_path(to, folder, name)) {
             SetLastError(ERROR_FILENAME_EXCED_RANGE);
             break;
@@ -118,24 +108,6 @@ static bool take_own_name(bool (*step)(const char *, const char *), const char *
     }
     to[0] = '\0';
     return false;
-}
-
-void delete_leftovers(const char *folder)
-{
-    char path[PathCapacity];
-    if (!join_path(path, folder, "kav*.tmp"))
-        return;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        // The pattern also matches long names by their short ones: each name is checked whole.
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && own_name(found.cFileName) &&
-            join_path(path, folder, found.cFileName))
-            delete_file(path);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
 }
 
 // Copies the new file beside its target.

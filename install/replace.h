@@ -15,11 +15,6 @@ const size_t ReplacedCount = ARRAYSIZE(InstallerFileSet);
 // into held, in the file set's order; gives how many.
 size_t held_files(const char *folder, const char **held);
 
-// Deletes the files of folder named as the replacement names its own ("kav", one to four hex
-// digits, ".tmp") that nothing holds: what earlier runs could not delete, such as the earlier
-// copy of a library that Excel still had mapped. No other file is touched.
-void delete_leftovers(const char *folder);
-
 // Why a replacement failed: the name whose step failed and the code that its call gave; and,
 // where moving everything back failed too, what the folder now holds instead, as a sentence
 // list ("kavorlib.dll is the new one, and the earlier kavorlib.dll lies as kav1A2B.tmp"),

@@ -139,6 +139,33 @@ DeleteResult delete_file(const char *path)
     return state;
 }
 
+// Whether a file name is one that OwnNameFormat makes, in any letter case.
+static bool own_name(const char *name)
+{
+    if (_strnicmp(name, "kav", 3) != 0)
+        return false;
+    size_t digits = strspn(name + 3, "0123456789ABCDEFabcdef");
+    return digits >= 1 && digits <= 4 && lstrcmpiA(name + 3 + digits, ".tmp") == 0;
+}
+
+void delete_leftovers(const char *folder)
+{
+    char path[PathCapacity];
+    if (!join_path(path, folder, "kav*.tmp"))
+        return;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        // The pattern also matches long names by their short ones: each name is checked whole.
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && own_name(found.cFileName) &&
+            join_path(path, folder, found.cFileName))
+            delete_file(path);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
 DownloadMark download_mark(const char *path)
 {
     const UINT InternetZone = 3;

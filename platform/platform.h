@@ -43,6 +43,15 @@ bool another_run_active(const char *name);
 // Windows cannot even tell whether a file is there.
 enum DeleteResult { FileGone, FileStillThere, FileInDoubt };
 DeleteResult delete_file(const char *path);
+// The names the installer gives its own files in the add-in folder while it replaces the
+// add-in's ("kav", one to four hex digits, ".tmp", as GetTempFileNameA names them), filled
+// with a number below 0x10000.
+const char OwnNameFormat[] = "kav%X.tmp";
+// Deletes the files of folder by such names that nothing holds: what earlier runs could not
+// delete, such as the earlier copy of a library that Excel still had mapped. Only after the
+// add-in's files are in place, or gone: until then such a file may be the user's only copy.
+// No other file is touched.
+void delete_leftovers(const char *folder);
 // What GetFileAttributesA's answer, just given, says of a file by the same rule: there, not
 // there (FileGone), or in doubt (access denied, an offline share).
 DeleteResult file_state(DWORD attributes);

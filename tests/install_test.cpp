@@ -311,6 +311,14 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
              write_reg_string(HKEY_LOCAL_MACHINE, ExcelAppPath, NULL, office + "EXCEL.EXE");
              return folder;
          }},
+        // A bad name: Windows cannot even look, so whatever else names Excel comes first.
+        {".xls names a program Windows cannot check, App Paths names Excel",
+         [&] {
+             std::string folder = office16();
+             register_xls_command("\"" + office + "bad<name>\\EXCEL.EXE\" \"%1\"");
+             write_reg_string(HKEY_LOCAL_MACHINE, ExcelAppPath, NULL, office + "EXCEL.EXE");
+             return folder;
+         }},
         {"a policy allows macros with notification, the user's own setting disables them all",
          [&] {
              set_macro_setting(PolicySecurity16, 2);
@@ -991,6 +999,8 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
          [&] {
              use_excel97();
              write_file(addins + LibraryFile, "old library", FILE_ATTRIBUTE_READONLY);
+             // An earlier run's leftover, maybe the user's only earlier library: kept.
+             write_file(addins + "kav1A2B.tmp", "earlier library");
              held_source = CreateFileA((shipment + HelpFile).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
              return "CopyFile failed for " + addins + "kavor.hlp with error code=32";
          },

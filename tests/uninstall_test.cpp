@@ -142,6 +142,9 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
         office = make_temp_folder("office");
         calc = make_temp_folder("LibreOffice");
         std::string folder = row.arrange();
+        // What the installer could not delete, and the user's own file named alike.
+        write_file(folder + "kav1A2B.tmp", "earlier library");
+        write_file(folder + "kavnotes.tmp", "the user's");
 
         Launched run;
         ASSERT_TRUE(launch(program(), run));
@@ -149,6 +152,8 @@ TEST_F(Uninstaller, DeletesTheThreeFilesWhateverTheirAttributes)
         EXPECT_EQ(0u, exit_status(run));
 
         expect_addin_files(folder, false);
+        EXPECT_EQ(folder_state(folder, "kav*.tmp"), folder_state(folder, "kavnotes.tmp")) << "only the user's file stays";
+        EXPECT_TRUE(DeleteFileA((folder + "kavnotes.tmp").c_str())) << "the user's kavnotes.tmp deleted";
         EXPECT_TRUE(file_exists(folder)) << "the add-in folder itself stays";
         expect_removal_workbook_opened(run);
         EXPECT_EQ("", read_file(opened_record_path(calc))) << "opened by LibreOffice";

@@ -114,8 +114,11 @@ int main()
             if (result == FileStillThere)
                 left[count++] = name;
         }
-        if (count == 0)
+        // The earlier copies that the installer could not delete go with the add-in.
+        if (count == 0) {
+            delete_leftovers(AddinFolder);
             return ExitDone;
+        }
         int answer = show_files_held(FilesInUseFormat, left, count, AddinFolder);
         if (answer != IDRETRY)
             return answer == IDCANCEL ? ExitCancelled : ExitStopped;
