@@ -331,35 +331,109 @@ DiscoveryStatus resolve_addin_folder(int ExcelMajorVersion, char *AddinFolder)
     return Found;
 }
 
-MacroSetting read_macro_setting(int ExcelMajorVersion, const char *workbook, bool *by_policy)
+// A home of Excel's settings: where a value is kept for a major version (%d) and a key
+// under it (%s), and whether it is a policy's.
+struct SettingHome {
+    HKEY root;
+    const char *key_format;
+    bool policy;
+};
+
+// Where Excel reads its Trust Center's settings, in its order: Microsoft 365's cloud policy,
+// which stands over the two below, a group policy, then the user's own.
+static const SettingHome TrustCenterHomes[] = {
+    {HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Cloud\\Office\\%d.0\\%s", true},
+    {HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Office\\%d.0\\%s", true},
+    {HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\%d.0\\%s", false},
+};
+
+// A REG_DWORD value from the first of count homes that sets it, as Excel takes it; false
+// where none does. by_policy: that home is a policy's.
+static bool read_setting(const SettingHome *homes, size_t count, int ExcelMajorVersion, const char *key,
+                         const char *name, DWORD *value, bool *by_policy)
+{
+    for (size_t i = 0; i < count; i++) {
+        char key_name[128];
+        format_text(key_name, sizeof key_name, homes[i].key_format, ExcelMajorVersion, key);
+        HKEY opened;
+        if (RegOpenKeyA(homes[i].root, key_name, &opened) != ERROR_SUCCESS)
+            continue;
+        DWORD type = 0, size = sizeof *value;
+        LONG result = RegQueryValueExA(opened, name, NULL, &type, (BYTE *)value, &size);
+        RegCloseKey(opened);
+        if (result == ERROR_SUCCESS && type == REG_DWORD && size == sizeof *value) {
+            *by_policy = homes[i].policy;
+            return true;
+        }
+    }
+    return false;
+}
+
+MacroSetting read_macro_setting(int ExcelMajorVersion, bool *by_policy)
 {
     const DWORD DisableExceptSigned = 3;
     const DWORD DisableWithoutNotification = 4;
-    if (ExcelMajorVersion < FirstTrustCenterVersion)
+    DWORD value = 0;
+    if (ExcelMajorVersion < FirstTrustCenterVersion ||
+        !read_setting(TrustCenterHomes, ARRAYSIZE(TrustCenterHomes), ExcelMajorVersion, "Excel\\Security",
+                      "VBAWarnings", &value, by_policy))
         return MacrosMayRun;
-    // In the order Excel reads them; the two policies first.
-    static const char *const Keys[] = {"Software\\Policies\\Microsoft\\Cloud\\Office\\%d.0\\Excel\\Security",
-                                        "Software\\Policies\\Microsoft\\Office\\%d.0\\Excel\\Security",
-                                        "Software\\Microsoft\\Office\\%d.0\\Excel\\Security"};
-    for (size_t i = 0; i < ARRAYSIZE(Keys); i++) {
-        char key_name[80];
-        format_text(key_name, sizeof key_name, Keys[i], ExcelMajorVersion);
-        HKEY key;
-        if (RegOpenKeyA(HKEY_CURRENT_USER, key_name, &key) != ERROR_SUCCESS)
-            continue;
-        DWORD type = 0, value = 0, size = sizeof value;
-        LONG result = RegQueryValueExA(key, "VBAWarnings", NULL, &type, (BYTE *)&value, &size);
-        RegCloseKey(key);
-        // The first key that sets it decides, as in Excel.
-        if (result == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value) {
-            *by_policy = i < 2;
-            if (value == DisableWithoutNotification)
-                return MacrosDisabled;
-            // Excel itself asks about a signature's publisher that is not yet trusted.
-            if (value == DisableExceptSigned && !vba_project_signed(workbook))
-                return UnsignedMacrosDisabled;
-            return MacrosMayRun;
-        }
-    }
-    return MacrosMayRun;
+    if (value == DisableWithoutNotification)
+        return MacrosDisabled;
+    return value == DisableExceptSigned ? OnlySignedMacros : MacrosMayRun;
+}
+
+FileBlock read_file_block(int ExcelMajorVersion, const char *file_type, bool *by_policy)
+{
+    // The values of each file type's setting, in Microsoft's words for them. 0 "Do not
+    // block", 1 "Save blocked" and 5 "Allow editing and open in Protected View" let the user
+    // open the file and enable its content.
+    const DWORD UseOpenPolicy = 2; // "Open/Save blocked, use open policy"
+    const DWORD Block = 3;         // "Block"
+    const DWORD ProtectedView = 4; // "Open in Protected View"
+    // "Set default file block behavior" (OpenInProtectedView), which UseOpenPolicy follows:
+    // 0 "Blocked files are not opened" (also where it is not set), 1 "Blocked files open in
+    // Protected View and can not be edited", 2 "... and can be edited".
+    const DWORD NotOpened = 0;
+    const DWORD ViewedOnly = 1;
+    DWORD value = 0;
+    if (ExcelMajorVersion < FirstFileBlockVersion ||
+        !read_setting(TrustCenterHomes, ARRAYSIZE(TrustCenterHomes), ExcelMajorVersion, "Excel\\Security\\FileBlock",
+                      file_type, &value, by_policy))
+        return FileOpens;
+    if (value == Block)
+        return FileNotOpened;
+    if (value == ProtectedView)
+        return FileViewedOnly;
+    if (value != UseOpenPolicy)
+        return FileOpens;
+    DWORD behaviour = NotOpened;
+    bool behaviour_by_policy = false;
+    read_setting(TrustCenterHomes, ARRAYSIZE(TrustCenterHomes), ExcelMajorVersion, "Excel\\Security\\FileBlock",
+                 "OpenInProtectedView", &behaviour, &behaviour_by_policy);
+    *by_policy = *by_policy || behaviour_by_policy;
+    return behaviour == NotOpened ? FileNotOpened : behaviour == ViewedOnly ? FileViewedOnly : FileOpens;
+}
+
+bool vba_turned_off(int ExcelMajorVersion)
+{
+    // "Disable VBA for Office applications", a policy for the whole computer.
+    static const SettingHome Homes[] = {
+        {HKEY_LOCAL_MACHINE, "Software\\Policies\\Microsoft\\Office\\%d.0\\%s", true},
+    };
+    DWORD value = 0;
+    bool by_policy = false;
+    return read_setting(Homes, ARRAYSIZE(Homes), ExcelMajorVersion, "Common", "VBAOff", &value, &by_policy) &&
+           value == 1;
+}
+
+bool addins_must_be_signed(int ExcelMajorVersion)
+{
+    // "Require that application add-ins are signed by Trusted Publisher": the two policies.
+    DWORD value = 0;
+    bool by_policy = false;
+    return ExcelMajorVersion >= FirstTrustCenterVersion &&
+           read_setting(TrustCenterHomes, 2, ExcelMajorVersion, "Excel\\Security", "RequireAddinSig", &value,
+                        &by_policy) &&
+           value == 1;
 }

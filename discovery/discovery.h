@@ -2,6 +2,7 @@
 #pragma once
 
 #include "../platform/platform.h"
+#include "../product/excel_settings.h"
 
 // Where discovery stopped. PathTooLong: a joined path or text would not fit its buffer.
 // AssociationNotExcel: ".xls" opens in another program (LibreOffice, WPS, OnlyOffice) or in
@@ -47,14 +48,19 @@ DiscoveryStatus read_excel_major_version(int *ExcelMajorVersion);
 // AddinFolder always ends with a backslash when Found comes back.
 DiscoveryStatus resolve_addin_folder(int ExcelMajorVersion, char *AddinFolder);
 
-// Excel 2007 and later keep the Trust Center's macro setting in "VBAWarnings": 1 enables all
-// macros, 2 disables them with notification, 3 all but digitally signed ones, 4 all without
-// notification. Excel reads it from a cloud policy first, then a group policy, then the
-// user's own. Excel 2003 and earlier keep another setting ("Level"), which is not read.
-const int FirstTrustCenterVersion = 12;
-// What the Excel of this major version would do with the macros of workbook, outside its
-// trusted locations: run them, or silence them and tell nobody, because it runs none (4)
-// or only signed ones and the workbook's carry no signature (3).
-enum MacroSetting { MacrosMayRun, UnsignedMacrosDisabled, MacrosDisabled };
-// by_policy: the setting that silences them comes from a policy, which the user cannot change.
-MacroSetting read_macro_setting(int ExcelMajorVersion, const char *workbook, bool *by_policy);
+// The macro setting of the Excel of this major version, from the first of its homes that sets
+// it, in the order Excel reads them: a cloud policy, a group policy, the user's own.
+// by_policy: it comes from a policy, which the user cannot change.
+MacroSetting read_macro_setting(int ExcelMajorVersion, bool *by_policy);
+
+// Whether the Excel of this major version would open a file of a type that its File Block
+// settings name (file_type: the value's name, "XL97WorkbooksandTemplates" or "XL97AddIns"),
+// read from the same homes in the same order. by_policy: as above.
+FileBlock read_file_block(int ExcelMajorVersion, const char *file_type, bool *by_policy);
+
+// Whether a policy turns VBA off in Office ("VBAOff" of the computer's policy).
+bool vba_turned_off(int ExcelMajorVersion);
+
+// Whether a policy lets Excel load only add-ins signed by a trusted publisher
+// ("RequireAddinSig").
+bool addins_must_be_signed(int ExcelMajorVersion);

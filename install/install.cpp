@@ -1,5 +1,6 @@
 // addin-install: waits until Excel is closed, finds Excel and its add-in folder, copies
 // the add-in's three files there and opens the setup workbook in Excel.
+#include "../checks/excel_runs.h"
 #include "../discovery/discovery.h"
 #include "../product/messages.h"
 #include "bitness.h"
@@ -228,6 +229,108 @@ static int running_excel_guard()
     }
 }
 
+// Finds Excel through the association or Excel's own entries, else asks the user where
+// EXCEL.EXE is, and cleans what it found into ExcelPath. ExcelClass: see locate_excel.
+static int find_excel(char *ExcelClass)
+{
+    DiscoveryStatus status = locate_excel(ExcelClass);
+    if (status == Found)
+        return ExitDone;
+    if (status == PathTooLong)
+        return show_too_long("The .XLS registry entry", "",
+                             "repair Microsoft Office from Windows' list of installed programs, then run "
+                             "Setup again");
+    if (status != AssociationEmpty && status != AssociationNotExcel)
+        return show_association_stop(status);
+    INT_PTR answer = DialogBoxParamA(NULL, IDD_WHERE_IS_EXCEL, NULL, where_is_excel_proc, 0);
+    if (answer == -1) // the dialog could not be made: nobody cancelled
+        return ExitStopped;
+    if (answer == 0)
+        return ExitCancelled;
+    if (answer == WhereIsExcelPathTooLong)
+        return show_too_long("The path of ", "EXCEL.EXE that you entered",
+                             "run Setup again and enter the path of EXCEL.EXE alone, with nothing after it");
+    clean_excel_command();
+    return ExitDone;
+}
+
+// Excel loads only a library of its own kind, which for a 64-bit Excel is the 64-bit build
+// when the package has one. Where either kind cannot be told, the copy goes ahead as it
+// always did. The library to copy goes into library.
+static int choose_library(char (*paths)[PathCapacity], bool has_library64, const char **library)
+{
+    int excel_bits = program_bits(ExcelPath);
+    *library = package_path(paths, excel_bits == 64 && has_library64 ? AddinLibrary64 : AddinLibrary);
+    int bits = library_bits(read_library_headers(*library).machine);
+    if (excel_bits != UnknownBits && bits != UnknownBits && bits != excel_bits)
+        return show_library_mismatch(excel_bits, bits);
+    return ExitDone;
+}
+
+// Excel's major version from EXCEL.EXE, or from the user where it has none.
+static int find_excel_version(int *ExcelMajorVersion)
+{
+    if (read_excel_major_version(ExcelMajorVersion) == Found)
+        return ExitDone;
+    int answer = show_message(VersionQuestionText, MB_YESNOCANCEL);
+    if (answer == IDYES)
+        *ExcelMajorVersion = FirstApplicationDataVersion;
+    else if (answer == IDNO)
+        *ExcelMajorVersion = 0;
+    else // 0: no box could be shown, and nobody cancelled
+        return answer == 0 ? ExitStopped : ExitCancelled;
+    return ExitDone;
+}
+
+static int find_addin_folder(int ExcelMajorVersion, char *AddinFolder)
+{
+    DiscoveryStatus status = resolve_addin_folder(ExcelMajorVersion, AddinFolder);
+    if (status == SpecialFolderServiceMissing)
+        return show_stop("Unable to find Application Data folder, quitting.");
+    if (status != Found)
+        return show_too_long("The path of ", "the Add-In folder for Excel",
+                             "ask whoever looks after this computer to give Excel an Add-In folder with a "
+                             "shorter path, then run Setup again");
+    return ExitDone;
+}
+
+// Excel keeps the add-in workbook it has loaded open, and for a moment more once its window
+// has closed: the user closes it, waits and says when, as often as need be. Nothing else
+// waits for the user, and nothing has changed yet.
+static int wait_for_held_files(const char *AddinFolder)
+{
+    for (;;) {
+        const char *held[ReplacedCount];
+        size_t count = held_files(AddinFolder, held);
+        if (count == 0)
+            return ExitDone;
+        int answer = show_files_held(FilesHeldFormat, held, count, AddinFolder);
+        if (answer != IDRETRY)
+            return answer == IDCANCEL ? ExitCancelled : ExitStopped;
+    }
+}
+
+// Creates the add-in folder (only its last level: a missing parent ends in "Failed to
+// create the folder") and puts the three files there, the library under its one name,
+// which the add-in workbook declares; then, and only then, sweeps what earlier runs left.
+static int install_files(char (*paths)[PathCapacity], const char *library, const char *AddinFolder)
+{
+    if (!CreateDirectoryA(AddinFolder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return show_formatted_stop("Failed to create the folder %s", AddinFolder);
+    const char *sources[ReplacedCount];
+    for (size_t i = 0; i < ReplacedCount; i++)
+        sources[i] = InstallerFileSet[i] == AddinLibrary ? library : package_path(paths, InstallerFileSet[i]);
+    // A replacement that fails half-way would leave a broken add-in: the folder is whole
+    // again before the message, or the message says what lies where.
+    ReplaceFailure failure;
+    if (!replace_files(sources, AddinFolder, &failure))
+        return show_copy_failure(AddinFolder, failure);
+    delete_leftovers(AddinFolder);
+    return ExitDone;
+}
+
+// Each step gives ExitDone to go on, or the status to end with, its message shown; a step
+// runs only while every step before it went on.
 int main()
 {
     restrict_dll_search();
@@ -241,107 +344,42 @@ int main()
     // cannot work.
     char paths[ARRAYSIZE(PackageFiles)][PathCapacity];
     bool has_library64 = false;
-    int package = check_package(SourceFolder, paths, &has_library64);
-    if (package != ExitDone)
-        return package;
-
-    int guard = running_excel_guard();
-    if (guard != ExitDone)
-        return guard;
-
+    int status = check_package(SourceFolder, paths, &has_library64);
+    // Each would open in Excel and do nothing, unseen.
+    Handover setup = {package_path(paths, SetupWorkbook), SETUP_WORKBOOK ", which sets up the Add-In in Excel,",
+                      "installation", "Setup"};
+    Handover addin = {package_path(paths, AddinWorkbook), ADDIN_WORKBOOK ", the Add-In itself,", "installation",
+                      "Setup"};
+    if (status == ExitDone)
+        status = check_location(SourceFolder, setup);
+    if (status == ExitDone)
+        status = running_excel_guard();
     // The class whose open command starts the Excel found; empty where Excel came from App
     // Paths or the dialog, and the hand-off then starts that EXCEL.EXE itself.
     char ExcelClass[AssociationCapacity];
-    DiscoveryStatus status = locate_excel(ExcelClass);
-    if (status == AssociationEmpty || status == AssociationNotExcel) {
-        INT_PTR answer = DialogBoxParamA(NULL, IDD_WHERE_IS_EXCEL, NULL, where_is_excel_proc, 0);
-        if (answer == -1) // the dialog could not be made: nobody cancelled
-            return ExitStopped;
-        if (answer == 0)
-            return ExitCancelled;
-        if (answer == WhereIsExcelPathTooLong)
-            return show_too_long("The path of ", "EXCEL.EXE that you entered",
-                                 "run Setup again and enter the path of EXCEL.EXE alone, with nothing "
-                                 "after it");
-        clean_excel_command();
-    } else if (status == PathTooLong) {
-        return show_too_long("The .XLS registry entry", "",
-                             "repair Microsoft Office from Windows' list of installed programs, then run "
-                             "Setup again");
-    } else if (status != Found) {
-        return show_association_stop(status);
-    }
-
-    // As soon as Excel is known, before the version question, the folder or any copy:
-    // Excel loads only a library of its own kind, which for a 64-bit Excel is the 64-bit
-    // build when the package has one. Where either kind cannot be told, the copy goes ahead
-    // as it always did.
-    int excel_bits = program_bits(ExcelPath);
-    const char *library = package_path(paths, excel_bits == 64 && has_library64 ? AddinLibrary64 : AddinLibrary);
-    int bits = library_bits(read_library_headers(library).machine);
-    if (excel_bits != UnknownBits && bits != UnknownBits && bits != excel_bits)
-        return show_library_mismatch(excel_bits, bits);
-
+    if (status == ExitDone)
+        status = find_excel(ExcelClass);
+    // As soon as Excel is known, before the version question, the folder or any copy.
+    const char *library = NULL;
+    if (status == ExitDone)
+        status = choose_library(paths, has_library64, &library);
     int ExcelMajorVersion = 0;
-    if (read_excel_major_version(&ExcelMajorVersion) != Found) {
-        int answer = show_message(VersionQuestionText, MB_YESNOCANCEL);
-        if (answer == IDYES)
-            ExcelMajorVersion = FirstApplicationDataVersion;
-        else if (answer == IDNO)
-            ExcelMajorVersion = 0;
-        else if (answer == 0) // no box could be shown: nobody cancelled
-            return ExitStopped;
-        else
-            return ExitCancelled;
-    }
-
-    // The setup workbook would open and do nothing, unseen.
-    bool by_policy = false;
-    MacroSetting macros = read_macro_setting(ExcelMajorVersion, package_path(paths, SetupWorkbook), &by_policy);
-    if (macros != MacrosMayRun)
-        return show_macros_disabled(macros, by_policy, ExcelMajorVersion,
-                                    SETUP_WORKBOOK ", which sets up the Add-In in Excel,", "installation", "Setup");
-
+    if (status == ExitDone)
+        status = find_excel_version(&ExcelMajorVersion);
+    if (status == ExitDone)
+        status = check_excel_runs(ExcelMajorVersion, setup);
+    if (status == ExitDone)
+        status = check_addin_loads(ExcelMajorVersion, addin);
     char AddinFolder[PathCapacity];
-    status = resolve_addin_folder(ExcelMajorVersion, AddinFolder);
-    if (status == SpecialFolderServiceMissing)
-        return show_stop("Unable to find Application Data folder, quitting.");
-    if (status != Found)
-        return show_too_long("The path of ", "the Add-In folder for Excel",
-                             "ask whoever looks after this computer to give Excel an Add-In folder with a "
-                             "shorter path, then run Setup again");
-
-    // Excel keeps the add-in workbook it has loaded open, and for a moment more once its
-    // window has closed: the user closes it, waits and says when, as often as need be.
-    // Nothing else waits for the user, and nothing has changed yet.
-    for (;;) {
-        const char *held[ReplacedCount];
-        size_t count = held_files(AddinFolder, held);
-        if (count == 0)
-            break;
-        int answer = show_files_held(FilesHeldFormat, held, count, AddinFolder);
-        if (answer != IDRETRY)
-            return answer == IDCANCEL ? ExitCancelled : ExitStopped;
-    }
-
-    delete_leftovers(AddinFolder);
-
-    // Only the last level is created; a missing parent ends in "Failed to create the folder".
-    if (!CreateDirectoryA(AddinFolder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
-        return show_formatted_stop("Failed to create the folder %s", AddinFolder);
-
-    // The library lands under its one name, which the add-in workbook declares.
-    const char *sources[ReplacedCount];
-    for (size_t i = 0; i < ReplacedCount; i++)
-        sources[i] = InstallerFileSet[i] == AddinLibrary ? library : package_path(paths, InstallerFileSet[i]);
-    // A replacement that fails half-way would leave a broken add-in: the folder is whole
-    // again before the message, or the message says what lies where.
-    ReplaceFailure failure;
-    if (!replace_files(sources, AddinFolder, &failure))
-        return show_copy_failure(AddinFolder, failure);
-
+    if (status == ExitDone)
+        status = find_addin_folder(ExcelMajorVersion, AddinFolder);
+    if (status == ExitDone)
+        status = wait_for_held_files(AddinFolder);
+    if (status == ExitDone)
+        status = install_files(paths, library, AddinFolder);
     // To the Excel whose folder the files went to, never to whatever else ".xls" names:
     // with no Excel named in the dialog (Excel 97 or earlier), to none.
-    open_document(package_path(paths, SetupWorkbook), ExcelClass, ExcelPath);
-    return ExitDone;
+    if (status == ExitDone)
+        open_document(setup.path, ExcelClass, ExcelPath);
+    return status;
 }

@@ -4,6 +4,8 @@
 
 #include <objbase.h>
 #include <shellapi.h>
+#include <urlmon.h>
+#include <winnetwk.h>
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -168,8 +170,6 @@ void delete_leftovers(const char *folder)
 
 DownloadMark download_mark(const char *path)
 {
-    const UINT InternetZone = 3;
-    const UINT RestrictedSitesZone = 4;
     char stream[PathCapacity];
     if (!copy_text(stream, PathCapacity, path) || !append_text(stream, PathCapacity, ":Zone.Identifier"))
         return MarkPathTooLong;
@@ -190,18 +190,28 @@ DownloadMark download_mark(const char *path)
     return zone == InternetZone || zone == RestrictedSitesZone ? MarkedBlocked : Unmarked;
 }
 
-bool vba_project_signed(const char *path)
+VbaSignature read_vba_signature(const char *path, HRESULT *error)
 {
     auto open_storage = SYSTEM_FUNCTION("ole32.dll", StgOpenStorage);
     auto free_name = SYSTEM_FUNCTION("ole32.dll", CoTaskMemFree);
     wchar_t wide_path[PathCapacity];
+    *error = E_FAIL;
     if (open_storage == NULL || free_name == NULL ||
         MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path, PathCapacity) == 0)
-        return false;
-    // Transacted: the only way to read a compound file that another program may be writing.
+        return SignatureUnreadable;
+    // Direct, shared for reading only: a transacted open first copies the whole file into a
+    // snapshot in the temporary folder. Only where another program has the file open for
+    // writing is the transacted open, which shares it, the one that can read it.
     IStorage *workbook = NULL;
-    if (FAILED(open_storage(wide_path, NULL, STGM_READ | STGM_TRANSACTED | STGM_SHARE_DENY_NONE, NULL, 0, &workbook)))
-        return false;
+    HRESULT result = open_storage(wide_path, NULL, STGM_READ | STGM_SHARE_DENY_WRITE, NULL, 0, &workbook);
+    if (result == STG_E_SHAREVIOLATION || result == STG_E_LOCKVIOLATION)
+        result = open_storage(wide_path, NULL, STGM_READ | STGM_TRANSACTED | STGM_SHARE_DENY_NONE, NULL, 0, &workbook);
+    if (result == STG_E_FILEALREADYEXISTS) // no compound file, so no VBA project either
+        return VbaUnsigned;
+    if (FAILED(result)) {
+        *error = result;
+        return SignatureUnreadable;
+    }
     static const wchar_t Signature[] = L"\x05" L"DigitalSignature";
     bool signed_project = false;
     IStorage *project = NULL;
@@ -210,7 +220,8 @@ bool vba_project_signed(const char *path)
         if (SUCCEEDED(project->EnumElements(0, NULL, 0, &elements))) {
             STATSTG element;
             while (!signed_project && elements->Next(1, &element, NULL) == S_OK) {
-                signed_project = wcsncmp(element.pwcsName, Signature, ARRAYSIZE(Signature) - 1) == 0;
+                signed_project = element.type == STGTY_STREAM && element.cbSize.QuadPart > 0 &&
+                                 wcsncmp(element.pwcsName, Signature, ARRAYSIZE(Signature) - 1) == 0;
                 free_name(element.pwcsName);
             }
             elements->Release();
@@ -218,7 +229,59 @@ bool vba_project_signed(const char *path)
         project->Release();
     }
     workbook->Release();
-    return signed_project;
+    return signed_project ? VbaSigned : VbaUnsigned;
+}
+
+// COM for the calls that need it, apartment-threaded and without OLE1 DDE, as Windows asks of
+// the shell's callers. Gives the function that ends it, or null where it could not start.
+static decltype(&CoUninitialize) start_com()
+{
+    auto initialize = SYSTEM_FUNCTION("ole32.dll", CoInitializeEx);
+    auto uninitialize = SYSTEM_FUNCTION("ole32.dll", CoUninitialize);
+    if (initialize == NULL || uninitialize == NULL ||
+        FAILED(initialize(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
+        return NULL;
+    return uninitialize;
+}
+
+// The zone that the security manager gives a file's path; NoZone for no answer.
+static DWORD zone_of(IInternetSecurityManager *manager, const char *path)
+{
+    // Room for a share's name, which may be longer than the drive's path.
+    wchar_t wide_path[PathCapacity * 2];
+    DWORD zone = NoZone;
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path, ARRAYSIZE(wide_path)) == 0 ||
+        FAILED(manager->MapUrlToZone(wide_path, &zone, MUTZ_ISFILE | MUTZ_DONT_UNESCAPE)))
+        return NoZone;
+    return zone;
+}
+
+DWORD location_zone(const char *path)
+{
+    auto create_manager = SYSTEM_FUNCTION("urlmon.dll", CoInternetCreateSecurityManager);
+    auto universal_name = SYSTEM_FUNCTION("mpr.dll", WNetGetUniversalNameA);
+    auto end_com = start_com();
+    IInternetSecurityManager *manager = NULL;
+    DWORD zone = NoZone;
+    if (create_manager != NULL && SUCCEEDED(create_manager(NULL, &manager, 0))) {
+        zone = zone_of(manager, path);
+        // A drive mapped to a share: the share's name may be mapped to a stricter zone than the
+        // drive. WNetGetUniversalNameA fails for a local drive.
+        union {
+            UNIVERSAL_NAME_INFOA info;
+            char bytes[sizeof(UNIVERSAL_NAME_INFOA) + PathCapacity * 2];
+        } share;
+        DWORD size = sizeof share;
+        if (universal_name != NULL && universal_name(path, UNIVERSAL_NAME_INFO_LEVEL, &share, &size) == NO_ERROR) {
+            DWORD share_zone = zone_of(manager, share.info.lpUniversalName);
+            if (share_zone != NoZone && (zone == NoZone || share_zone > zone))
+                zone = share_zone;
+        }
+        manager->Release();
+    }
+    if (end_com != NULL)
+        end_com();
+    return zone;
 }
 
 void open_document(const char *path, const char *excel_class, const char *excel)
@@ -227,12 +290,8 @@ void open_document(const char *path, const char *excel_class, const char *excel)
     if (excel_class[0] == '\0' && excel[0] == '\0')
         return;
     // The shell activates verb handlers and shell extensions through COM, so COM comes
-    // first, apartment-threaded and without OLE1 DDE, as Windows asks of the shell's
-    // callers.
-    auto initialize = SYSTEM_FUNCTION("ole32.dll", CoInitializeEx);
-    auto uninitialize = SYSTEM_FUNCTION("ole32.dll", CoUninitialize);
-    bool com_ready = initialize != NULL && uninitialize != NULL &&
-                     SUCCEEDED(initialize(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    // first.
+    auto end_com = start_com();
     auto execute = SYSTEM_FUNCTION("shell32.dll", ShellExecuteExA);
     // The path, quoted, and room for the quotation marks.
     char quoted[PathCapacity + 2];
@@ -256,6 +315,6 @@ void open_document(const char *path, const char *excel_class, const char *excel)
         }
         execute(&request);
     }
-    if (com_ready)
-        uninitialize();
+    if (end_com != NULL)
+        end_com();
 }

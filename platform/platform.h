@@ -63,12 +63,23 @@ DeleteResult file_state(DWORD attributes);
 enum DownloadMark { Unmarked, MarkedBlocked, MarkPathTooLong };
 DownloadMark download_mark(const char *path);
 
-// Whether a workbook's VBA project carries a digital signature, as Excel finds one: an element
-// of its _VBA_PROJECT_CUR storage whose name begins with "\x05DigitalSignature" (the legacy
-// signature, the agile "Ex" and the newest "Ext"). Read through Windows' own structured
-// storage, sharing the file with any program that has it open. False without a project, for
-// a file that is no compound file, or one that cannot be read.
-bool vba_project_signed(const char *path);
+// Whether a workbook's VBA project carries a digital signature, as Excel finds one: a stream,
+// not empty, in its _VBA_PROJECT_CUR storage, whose name begins with "\x05DigitalSignature"
+// (the legacy signature, the agile "Ex" and the newest "Ext"). Read through Windows' own
+// structured storage. Unsigned also without a project, and for a file that is no compound
+// file; SignatureUnreadable where the file could not be read at all (another program holds
+// it without sharing it, a damaged file), error then holding the failed call's code.
+enum VbaSignature { VbaSigned, VbaUnsigned, SignatureUnreadable };
+VbaSignature read_vba_signature(const char *path, HRESULT *error);
+
+// The security zone of a file's location, as Windows gives it to Excel (urlmon's
+// MapUrlToZone, the path taken as a file's): for a drive mapped to a network share, the
+// stricter of the drive's and the share's own. Excel blocks the macros of files in the
+// Internet and Restricted sites zones. NoZone when Windows gives no answer.
+const DWORD InternetZone = 3;
+const DWORD RestrictedSitesZone = 4;
+const DWORD NoZone = 0xFFFFFFFF;
+DWORD location_zone(const char *path);
 
 // Hands a document to Excel ("open", SW_SHOWNORMAL) through the shell, and waits only until
 // the shell has passed it on, not for Excel. With excel_class (not empty): by that class's

@@ -60,10 +60,11 @@ const char CloudSecurity16[] = "Software\\Policies\\Microsoft\\Cloud\\Office\\16
 const char PolicySecurity16[] = "Software\\Policies\\Microsoft\\Office\\16.0\\Excel\\Security";
 const char UserSecurity16[] = "Software\\Microsoft\\Office\\16.0\\Excel\\Security";
 const char UserSecurity15[] = "Software\\Microsoft\\Office\\15.0\\Excel\\Security";
-void set_macro_setting(const char *key, char value)
+void set_dword(HKEY root, const std::string &key, const char *name, char value)
 {
-    write_reg_bytes(HKEY_CURRENT_USER, key, "VBAWarnings", REG_DWORD, std::string(1, value) + std::string(3, '\0'));
+    write_reg_bytes(root, key, name, REG_DWORD, std::string(1, value) + std::string(3, '\0'));
 }
+void set_macro_setting(const char *key, char value) { set_dword(HKEY_CURRENT_USER, key, "VBAWarnings", value); }
 const std::vector<int> OkOnly = {IDOK};
 const std::vector<int> YesNoCancel = {IDYES, IDNO, IDCANCEL};
 
@@ -145,7 +146,7 @@ protected:
     void expect_installed(const std::string &folder, const std::string &library = "")
     {
         for (const char *name : AddinFiles) {
-            std::string expected = std::string("new ") + name;
+            std::string expected = read_file(shipment + name); // as shipped: "new kavorlib.xla", or a workbook
             if (name == LibraryFile && !library.empty())
                 expected = library;
             EXPECT_EQ(expected, read_file(folder + name)) << folder + name;
@@ -330,6 +331,19 @@ TEST_F(Installer, InstallsTheThreeFilesOverEarlierCopiesAndOpensTheSetupWorkbook
          [&] {
              set_macro_setting(UserSecurity16, 3);
              EXPECT_TRUE(write_workbook((shipment + SetupWorkbookFile).c_str(), "DigitalSignatureExt"));
+             return office16();
+         }},
+        // "Open selected file types in Protected View and allow editing": the user can act.
+        {"File Block opens Excel 97-2003 workbooks and add-ins in Protected View, editing allowed",
+         [&] {
+             for (const char *type : {"XL97WorkbooksandTemplates", "XL97AddIns", "OpenInProtectedView"})
+                 set_dword(HKEY_CURRENT_USER, UserSecurity16 + std::string("\\FileBlock"), type, 2);
+             return office16();
+         }},
+        {"a policy loads only signed add-ins, kavorlib.xla signed",
+         [&] {
+             set_dword(HKEY_CURRENT_USER, PolicySecurity16, "RequireAddinSig", 1);
+             EXPECT_TRUE(write_workbook((shipment + AddinWorkbookFile).c_str(), "DigitalSignature"));
              return office16();
          }},
         {"an application-data folder named outside code page 1252",
@@ -896,6 +910,20 @@ TEST_F(Installer, PackageThatCannotWorkStopsItBeforeAnything)
                                 "The Add-In installation cannot continue: please get this Add-In for your Excel, "
                                 "32-bit or 64-bit, from whoever supplied it. Shutting down.");
          }},
+        // Before Excel is even looked for: Excel blocks the macros there, whatever it is.
+        {"the package on a network drive in the Internet zone",
+         [&] {
+             use_excel97();
+             shipment = std::string(NetworkDrive) + "kavor setup\\";
+             CreateDirectoryA(shipment.c_str(), NULL);
+             EXPECT_TRUE(copy_from_build(InstallerProgram, shipment + program));
+             lay_shipment_files();
+             return "The folder " + shipment + " lies on a network location that Windows counts as the Internet "
+                    "zone, so the macros of addinsetup.xls, which sets up the Add-In in Excel, would be blocked "
+                    "by Excel. The Add-In installation cannot continue: copy the whole folder to this computer "
+                    "and run Setup from the copy, or ask your administrator to add the server to the Local "
+                    "intranet or Trusted sites zone. Shutting down.";
+         }},
         {"addinsetup.xls's path one byte too long, kavorlib.dll's not",
          [&] {
              long_shipment(246);
@@ -1036,6 +1064,55 @@ TEST_F(Installer, StopsAfterDiscoveryHaveTheirMessages)
              return macros_disabled(16, UserSecurity16, 3, false, in_microsoft_365);
          },
          never_made_check},
+        {"VBA turned off by the computer's policy",
+         [&] {
+             install_stand_in_excel(office, 16);
+             set_dword(HKEY_LOCAL_MACHINE, "Software\\Policies\\Microsoft\\Office\\16.0\\Common", "VBAOff", 1);
+             return std::string("Microsoft Excel is set by your organization's policy to run no VBA code at all "
+                                "(\"Disable VBA for Office applications\"), so the macros of addinsetup.xls, which "
+                                "sets up the Add-In in Excel, would not run. The Add-In installation cannot "
+                                "continue: please ask your administrator to allow VBA in Microsoft Office; no "
+                                "setting in Excel itself can change this. Shutting down.");
+         }},
+        // "Open/Save blocked, use open policy", and no open policy: "Blocked files are not opened".
+        {"a policy blocks Excel 97-2003 add-in files, the default file block behaviour unset",
+         [&] {
+             install_stand_in_excel(office, 16);
+             set_dword(HKEY_CURRENT_USER, PolicySecurity16 + std::string("\\FileBlock"), "XL97AddIns", 2);
+             return std::string("Microsoft Excel is set by your organization's policy not to open Excel 97-2003 "
+                                "add-in files (File Block Settings), so kavorlib.xla, the Add-In itself, would not "
+                                "open at all. The Add-In installation cannot continue: please ask your "
+                                "administrator to let Excel open Excel 97-2003 add-in files, or open them in "
+                                "Protected View with editing allowed; no setting in Excel itself can change "
+                                "this. Shutting down.");
+         }},
+        {"a policy loads only signed add-ins, kavorlib.xla unsigned",
+         [&] {
+             install_stand_in_excel(office, 16);
+             set_dword(HKEY_CURRENT_USER, PolicySecurity16, "RequireAddinSig", 1);
+             EXPECT_TRUE(write_workbook((shipment + AddinWorkbookFile).c_str(), "unsigned"));
+             return std::string("No digital signature was found on the macros of kavorlib.xla, the Add-In itself, "
+                                "and Microsoft Excel is set by your organization's policy to load only add-ins "
+                                "signed by a trusted publisher, so it would not load the Add-In. The Add-In "
+                                "installation cannot continue: please ask whoever supplied the Add-In for one "
+                                "whose macros are signed; no setting in Excel itself can change this. Shutting "
+                                "down.");
+         }},
+        // Not taken for unsigned: it may well be signed.
+        {"only signed macros run, the setup workbook held open without sharing",
+         [&] {
+             install_stand_in_excel(office, 16);
+             set_macro_setting(UserSecurity16, 3);
+             EXPECT_TRUE(write_workbook((shipment + SetupWorkbookFile).c_str(), "DigitalSignature"));
+             held_source = CreateFileA((shipment + SetupWorkbookFile).c_str(), GENERIC_READ, 0, NULL,
+                                       OPEN_EXISTING, 0, NULL);
+             return std::string("The file addinsetup.xls, which sets up the Add-In in Excel, could not be read "
+                                "(error code 0x80030020), so it cannot be told whether its macros carry the "
+                                "digital signature that Microsoft Excel is set to require. The Add-In "
+                                "installation cannot continue: close any program that has the file open, or copy "
+                                "the package's folder again, then run Setup again. Shutting down.");
+         },
+         [&] { CloseHandle(held_source); }},
         {"a policy lets only signed macros run, the setup workbook no compound file",
          [&] {
              return macros_disabled(16, PolicySecurity16, 3, true, ", or ask whoever supplied the Add-In for a "

@@ -86,6 +86,7 @@ void reset_excel_registry()
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Microsoft\\Office");
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Office");
     delete_reg_tree(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Cloud");
+    delete_reg_tree(HKEY_LOCAL_MACHINE, "Software\\Policies\\Microsoft\\Office");
 }
 
 static std::string install_excel_as(const std::string &built, const std::string &path)

@@ -52,6 +52,8 @@ std::string install_built_excel(const std::string &folder, const std::string &bu
 // opens workbooks in folder\scalc.exe, a stand-in whose version resource is Calc 7's. Excel's
 // own class, Excel.Sheet.8, keeps naming excel when it is given. Gives scalc.exe's path.
 std::string let_calc_take_xls(const std::string &folder, const std::string &excel = "");
+// A drive that Wine reports as a network drive, in the Internet zone (tools/wine/prefix.sh).
+const char NetworkDrive[] = "N:\\";
 // Where Windows' App Paths names Excel, under HKEY_LOCAL_MACHINE.
 const char ExcelAppPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\excel.exe";
 // A record that holds exactly one document, opened in a window the user sees by excel.
@@ -69,8 +71,9 @@ std::string install_excel97_in(std::string &office, const std::string &label);
 void write_file(const std::string &path, const std::string &content, DWORD attributes = 0);
 // An Excel workbook as a compound file (workbook.cpp) with a Workbook stream and, by kind:
 // "none", no VBA project; "unsigned", a project (_VBA_PROJECT_CUR holding VBA) without a
-// signature; else a project whose signature stream is "\x05" followed by kind
-// ("DigitalSignatureExt"). False when it could not be made.
+// signature; else a project whose signature stream, a few bytes, is named "\x05" followed by
+// kind ("DigitalSignatureExt"), or by what follows "empty " in kind, and then holds nothing.
+// False when it could not be made.
 bool write_workbook(const char *path, const char *kind);
 // Marks a file as downloaded: its Zone.Identifier stream, written by the name Windows gives
 // it (under Wine, a file of that name beside it), holds text. Empty text takes the mark away.

@@ -274,9 +274,10 @@ TEST_F(Uninstaller, EveryStopShowsItsMessage)
          "cannot continue: please ask your administrator to allow macros with notification; no setting in Excel "
          "itself can change this. Shutting down."},
         // Excel 2007 has its Office Button where later ones have the File tab.
-        {"Excel 2007 set by its user to run only signed macros, DEL_ADDIN.XLS unsigned", 12,
+        // An empty signature stream signs nothing.
+        {"Excel 2007 set by its user to run only signed macros, DEL_ADDIN.XLS's signature stream empty", 12,
          [&] {
-             EXPECT_TRUE(write_workbook(workbook.c_str(), "unsigned"));
+             EXPECT_TRUE(write_workbook(workbook.c_str(), "empty DigitalSignature"));
              write_reg_bytes(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\12.0\\Excel\\Security", "VBAWarnings",
                              REG_DWORD, std::string("\3\0\0\0", 4));
          },
@@ -286,6 +287,20 @@ TEST_F(Uninstaller, EveryStopShowsItsMessage)
          "uninstallation cannot continue: in Excel, click the Office Button > Excel Options > Trust Center > Trust "
          "Center Settings > Macro Settings, select \"Disable all macros with notification\" and click OK, then run "
          "addin-uninstall.exe again and click \"Enable Content\" when Excel asks. Shutting down."},
+        // Last: the uninstaller runs from N: from here on. Nothing is opened, nothing deleted.
+        {"the package on a network drive in the Internet zone", 16,
+         [&] {
+             shipment = std::string(NetworkDrive) + "kavor uninstall\\";
+             CreateDirectoryA(shipment.c_str(), NULL);
+             EXPECT_TRUE(copy_from_build(UninstallerProgram, program()));
+             write_file(shipment + RemovalWorkbookFile, "removal workbook");
+         },
+         IDOK,
+         "The folder N:\\kavor uninstall\\ lies on a network location that Windows counts as the Internet zone, so "
+         "the macros of DEL_ADDIN.XLS, which removes the Add-In from Excel, would be blocked by Excel. The Add-In "
+         "uninstallation cannot continue: copy the whole folder to this computer and run addin-uninstall.exe from "
+         "the copy, or ask your administrator to add the server to the Local intranet or Trusted sites zone. "
+         "Shutting down."},
     };
     std::string folder = lay_application_data_addins();
     for (const Row &row : rows) {

@@ -2,6 +2,7 @@
 // add-in's three files from the folder Excel loads add-ins from, naming those Excel still
 // holds open until the user has closed it; or tells the user how to do it by hand. It stops
 // before anything when the removal workbook could not run in that Excel.
+#include "../checks/excel_runs.h"
 #include "../discovery/discovery.h"
 #include "../product/messages.h"
 
@@ -73,6 +74,10 @@ int main()
     if (!join_path(workbook, SourceFolder, RemovalWorkbook))
         return show_too_long();
     int check = check_removal_workbook(workbook);
+    Handover removal = {workbook, REMOVAL_WORKBOOK ", which removes the Add-In from Excel,", "uninstallation",
+                        UNINSTALLER_PROGRAM};
+    if (check == ExitDone)
+        check = check_location(SourceFolder, removal);
     if (check != ExitDone)
         return check;
 
@@ -83,12 +88,11 @@ int main()
     // An Excel that runs no macro and says nothing would leave the add-in registered.
     int ExcelMajorVersion = 0;
     bool have_version = read_excel_major_version(&ExcelMajorVersion) == Found;
-    bool by_policy = false;
-    MacroSetting macros = have_version ? read_macro_setting(ExcelMajorVersion, workbook, &by_policy) : MacrosMayRun;
-    if (macros != MacrosMayRun)
-        return show_macros_disabled(macros, by_policy, ExcelMajorVersion,
-                                    REMOVAL_WORKBOOK ", which removes the Add-In from Excel,", "uninstallation",
-                                    UNINSTALLER_PROGRAM);
+    if (have_version) {
+        check = check_excel_runs(ExcelMajorVersion, removal);
+        if (check != ExitDone)
+            return check;
+    }
     // Excel runs the removal workbook; nothing waits for it. Without its version the files
     // are then the user's to delete.
     open_document(workbook, ExcelClass, ExcelPath);
