@@ -59,7 +59,7 @@ export TZ=UTC
 
 # Every check of a finished zip; each failure names its reason on a line of its own.
 verify_zip() {
-    local folders status=0 listed present exe signed=0 entries refused
+    local folders status=0 listed present exe signed=0 entries refused verdict
     unpacked=$(mktemp -d)
     trap 'rm -rf "$unpacked"' EXIT
     echo "Checking $verify"
@@ -128,8 +128,12 @@ verify_zip() {
     # Excel set to run only signed macros silences an unsigned workbook, and the programs stop.
     for workbook in "${opened_workbooks[@]}"; do
         [ -f "$workbook" ] || continue # named above
-        if payload_check signed "$workbook"; then
+        payload_check signed "$workbook" && verdict=0 || verdict=$?
+        if [ $verdict = 0 ]; then
             echo "ok the VBA project of $workbook is signed"
+        elif [ $verdict = 3 ]; then
+            # Its FAIL is above, from the check of the add-in's files.
+            echo "unread $workbook could not be read: whether its VBA project is signed is unknown"
         elif [ -n "$require_signature" ]; then
             echo "FAIL $workbook holds no signed VBA project, and --require-signature demands one"
             status=1

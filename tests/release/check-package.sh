@@ -138,8 +138,9 @@ unsigned||ln -s / ../link|link is a symbolic link, not a file
 unsigned||echo notes > ../.notes|.notes is a dotfile: nothing in the package may be hidden
 ROWS
 
-# Each row changes a copy of the good folder; a refused one writes nothing. The last has
-# two problems: the second must be named too.
+# Each row changes a copy of the good folder; a refused one writes nothing, and names the
+# file of its message on one FAIL line alone. None ends in a Python traceback. The row with
+# two problems must name the second too.
 while IFS='|' read -r change refused message; do
     rm -rf bad dist && cp -r good bad
     (cd bad && eval "$change")
@@ -147,13 +148,17 @@ while IFS='|' read -r change refused message; do
     before=$status
     grep -qF "$message" row.log || { cat row.log; fail "$change: no \"$message\""; }
     [ $was = "$refused" ] || fail "$change: refused is $was, not $refused"
+    ! grep -q Traceback row.log || { cat row.log; fail "$change: a Python traceback"; }
     if [ "$refused" = yes ]; then [ ! -e dist ] || fail "$change: wrote into the dist folder"
+        named=$(grep '^FAIL ' row.log | grep -cF "${message%% *}") || true
+        [ "$named" = 1 ] || { cat row.log; fail "$change: ${message%% *} is named on $named FAIL lines, not 1"; }
     elif unzip -Z1 dist/*.zip | grep -q notes.txt; then fail "$change: packed the extra file"; fi
     [ $status != "$before" ] || echo "ok $change: $message"
 done <<'ROWS'
 rm kavor.hlp|yes|kavor.hlp is missing
 mv DEL_ADDIN.XLS del_addin.xls|yes|del_addin.xls should be named DEL_ADDIN.XLS
 echo text > addinsetup.xls|yes|addinsetup.xls is not an Excel workbook (compound document)
+{ printf '\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1'; head -c 600 /dev/zero; } > kavorlib.xla|yes|kavorlib.xla is damaged
 pe_header 0 > kavorlib.dll|yes|kavorlib.dll is not a Windows DLL: it is a Windows program (EXE for i386)
 echo MZ text > kavorlib.dll|yes|kavorlib.dll is not a Windows DLL: it is no PE file at all
 echo notes > notes.txt|no|warning notes.txt is none of the add-in's files
