@@ -18,6 +18,9 @@ finished package.
     payload.py macros WORKBOOK    whether the workbook holds a VBA project, whether that is
                                   signed, and what users whose Excel runs only signed macros
                                   meet, as a paragraph
+    payload.py addin WORKBOOK     whether the add-in workbook's VBA project is signed, and
+                                  what users whose Excel loads only signed add-ins meet, as a
+                                  paragraph
     payload.py signed WORKBOOK    exits 0 when the workbook's VBA project is signed, 3 when
                                   the workbook could not be read
 """
@@ -32,7 +35,8 @@ import pe
 WORKBOOK = "an Excel workbook (compound document)"
 SIGNATURES = {".hlp": (bytes.fromhex("3F5F0300"), "a Windows help file")}
 # Excel's VBA project in a workbook, and the names its signatures begin with: the legacy
-# one, the agile "Ex" and the newest "Ext". Excel and the programs look for the same.
+# one, the agile "Ex" and the newest "Ext". Excel and the programs look for the same. A
+# signature stream that is empty holds no signature.
 PROJECT = "_VBA_PROJECT_CUR"
 SIGNATURE = "\x05DigitalSignature"
 COMPOUND = bytes.fromhex("D0CF11E0A1B11AE1")
@@ -92,6 +96,7 @@ def read_workbook(path):
             if workbook.get_type(PROJECT) != olefile.STGTY_STORAGE:
                 return book, None
             return book, any(len(entry) == 2 and entry[0].upper() == PROJECT and entry[1].startswith(SIGNATURE)
+                             and workbook.get_type(entry) == olefile.STGTY_STREAM and workbook.get_size(entry) > 0
                              for entry in workbook.listdir(streams=True, storages=True))
     # A damaged compound file makes olefile fail with whatever its parsing meets (ValueError,
     # IndexError and the like), not only OSError.
@@ -148,6 +153,18 @@ def macros(path):
             "tell nobody, so the program that opens it stops before it changes anything and asks the user to "
             "allow macros with notification in Excel, or, where a policy sets it, to ask the administrator or "
             "you for a package whose workbooks are signed.")
+
+
+def addin(path):
+    """What the vendor must know of the add-in workbook's signature, as one paragraph."""
+    name, why = os.path.basename(path), unsigned_why(path)
+    if why is None:
+        return (f"{name}: its VBA project is signed. Where Excel loads only signed add-ins, the installer "
+                "goes on, and Excel loads the add-in where your certificate is among the trusted "
+                "publishers; elsewhere it disables the add-in and says so in its Message Bar.")
+    return (f"{name}: {why}. Where Excel loads only signed add-ins, it would not load this one, so on "
+            "such a machine the installer stops before it changes anything and tells the user that whoever "
+            "supplied the add-in must supply a signed one.")
 
 
 def check_library64(folder, names, library64, entries):
@@ -222,8 +239,8 @@ def main():
             return 0 if vba_project(arguments[0]) else 1
         except Unreadable:
             return UNREADABLE
-    if command in ("architecture", "version", "macros") and len(arguments) == 1:
-        print({"architecture": architecture, "version": version, "macros": macros}[command](arguments[0]))
+    if command in ("architecture", "version", "macros", "addin") and len(arguments) == 1:
+        print({"architecture": architecture, "version": version, "macros": macros, "addin": addin}[command](arguments[0]))
         return 0
     print(__doc__, file=sys.stderr)
     return 2
