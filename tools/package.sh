@@ -2,10 +2,11 @@
 # Packs the shipped 32-bit programs, with a note for whoever ships them and SHA-256 sums,
 # into build/dist/kavor-addin-setup-VERSION.zip; given the add-in's folder, checks its five
 # files and packs them too, and says in the note what Excel set to run only signed macros
-# makes of the workbooks. --verify checks a finished zip before it is uploaded; with
-# --require-signature, the vendor's check before publishing, both programs must carry
-# signatures that verify (the sums in the zip catch accidents, not tampering), and both
-# workbooks that the programs open signed VBA projects.
+# makes of the workbooks, and Excel set to load only signed add-ins of the add-in. --verify
+# checks a finished zip before it is uploaded; with --require-signature, the vendor's check
+# before publishing, both programs must carry signatures that verify (the sums in the zip
+# catch accidents, not tampering), and both workbooks that the programs open signed VBA
+# projects.
 #   --payload DIR or KAVOR_PAYLOAD   the add-in's folder: its five files under the names the
 #                                    programs use; packed only when all pass the checks
 #   KAVOR_PROGRAMS                   a folder with both programs, built or downloaded: packed
@@ -49,6 +50,7 @@ root=$PWD
 source product/facts.sh
 mapfile -t shipped < <(shipped_files)
 library=$(product_fact ADDIN_LIBRARY) library64=$(product_fact ADDIN_LIBRARY_64)
+addin_workbook=$(product_fact ADDIN_WORKBOOK)
 programs_shipped=("$(product_fact INSTALLER_PROGRAM)" "$(product_fact UNINSTALLER_PROGRAM)")
 opened_workbooks=("$(product_fact SETUP_WORKBOOK)" "$(product_fact REMOVAL_WORKBOOK)")
 package_files=("${programs_shipped[@]}" SHIPPING.txt SHA256SUMS)
@@ -59,7 +61,7 @@ export TZ=UTC
 
 # Every check of a finished zip; each failure names its reason on a line of its own.
 verify_zip() {
-    local folders status=0 listed present exe signed=0 entries refused
+    local folders status=0 listed present exe signed=0 entries refused verdict
     unpacked=$(mktemp -d)
     trap 'rm -rf "$unpacked"' EXIT
     echo "Checking $verify"
@@ -128,8 +130,12 @@ verify_zip() {
     # Excel set to run only signed macros silences an unsigned workbook, and the programs stop.
     for workbook in "${opened_workbooks[@]}"; do
         [ -f "$workbook" ] || continue # named above
-        if payload_check signed "$workbook"; then
+        payload_check signed "$workbook" && verdict=0 || verdict=$?
+        if [ $verdict = 0 ]; then
             echo "ok the VBA project of $workbook is signed"
+        elif [ $verdict = 3 ]; then
+            # Its FAIL is above, from the check of the add-in's files.
+            echo "unread $workbook could not be read: whether its VBA project is signed is unknown"
         elif [ -n "$require_signature" ]; then
             echo "FAIL $workbook holds no signed VBA project, and --require-signature demands one"
             status=1
@@ -197,11 +203,13 @@ $dlls"
         echo
         payload_check macros "$staging/$workbook" | fold -s -w 88 | sed 's/ *$//'
     done)
+    addin_note=$'\n'$(payload_check addin "$staging/$addin_workbook" | fold -s -w 88 | sed 's/ *$//')
 else
     files_note="Ship them in one folder together with these five files of the
 add-in, under exactly these names:"
     architecture_note=
     macros_note=
+    addin_note=
 fi
 file_table=$(for file in "${listed[@]}"; do
     copied=
@@ -241,6 +249,15 @@ lies beside it would run the macros of any workbook planted next to it. Therefor
   - tell them to extract the whole zip first ("Extract All"): run from inside the zip,
     the installer finds none of the add-in's files beside it and stops.
 
+The package on a network share
+
+Tell users to run the package from a folder on their own computer, or from a share that
+Windows counts in the Local intranet zone. A share that Windows counts in the Internet or
+the Restricted sites zone (by default one whose server is named with dots, such as a full
+domain name or an IP address, unless the administrator has added it to Local intranet)
+makes Excel block the workbooks' macros, so both programs stop there and say so. Copying
+the folder to the computer first always works.
+
 Workbooks and Excel's macro settings
 
 Excel set to run only digitally signed macros ("Disable all macros except digitally
@@ -251,6 +268,16 @@ change anything and tell the user what to do. Sign the VBA projects of both
 ${opened_workbooks[0]} and ${opened_workbooks[1]} with a code-signing certificate (in the VBA editor,
 Tools > Digital Signature), and check the zip with --verify and --require-signature.
 $macros_note
+
+Excel set to load only signed add-ins
+
+Excel can be set to load only add-ins signed by a trusted publisher ("Require that
+application add-ins are signed by Trusted Publisher" in its Trust Center, the registry
+value RequireAddinSig, set by the user or by a policy). It would not load an unsigned
+$addin_workbook, so on such a machine the installer stops before it changes anything
+and tells the user that whoever supplied the add-in must supply a signed one. Sign the
+VBA project of $addin_workbook too.
+$addin_note
 
 The libraries
 

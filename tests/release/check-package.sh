@@ -20,7 +20,10 @@ unset KAVOR_PAYLOAD KAVOR_SIGN_PKCS12 KAVOR_SIGN_PASSWORD_FILE KAVOR_VERIFY_CA
 
 # Only the leading bytes the checks read: a PE header (i386, with IMAGE_FILE_DLL when $1 is
 # 0x2000, then a PE32 optional header), a help file. The workbooks are real compound files:
-# workbook PATH KIND, KIND as make-workbook takes it.
+# workbook PATH KIND [empty], KIND as make-workbook takes it. make-workbook leaves a
+# signature stream empty, which is no signature: unless told "empty", the stream gets 4096
+# bytes, in eight sectors appended to the file (a stream that long lies outside the mini
+# stream) and chained in the first FAT sector.
 pe_header() { /usr/bin/python3 -c 'import struct, sys; sys.stdout.buffer.write(b"MZ" + bytes(58) + struct.pack("<I", 64)
     + b"PE\0\0" + struct.pack("<HHIIIHH", 0x14C, 0, 0, 0, 0, 224, 0x102 | int(sys.argv[1], 0))
     + struct.pack("<HBB9I6H4I2H6I", 0x10B, 0, 0, *[0] * 6, 0x10000000, 0x1000, 0x200, 4, 0, 0, 0, 4, 0,
@@ -29,9 +32,25 @@ pe_header() { /usr/bin/python3 -c 'import struct, sys; sys.stdout.buffer.write(b
 machine() { /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[2], "rb").read())
 at = int.from_bytes(d[0x3C:0x40], "little") + 4; d[at:at + 2] = int(sys.argv[1], 0).to_bytes(2, "little"); sys.stdout.buffer.write(d)' "$1" "$2"; }
 workbook() { (cd "$(dirname "$1")" && "${WINELOADER:?run under tools/wine/tests.sh}" "$make_workbook" "$(basename "$1")" "$2") ||
-    { echo "FAIL make-workbook could not write $1"; exit 1; }; }
+    { echo "FAIL make-workbook could not write $1"; exit 1; }
+    [ "$2" = unsigned ] || [ "$2" = none ] || [ "${3:-}" = empty ] || /usr/bin/python3 -c 'import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+dword = lambda at: struct.unpack_from("<I", data, at)[0]
+assert dword(0x1E) & 0xFFFF == 9 and dword(0x38) == 4096, "not 512-byte sectors"
+fat, first = 512 + 512 * dword(0x4C), len(data) // 512 - 1
+assert first + 8 <= 128, "the first FAT sector is full"
+for n in range(8):
+    struct.pack_into("<I", data, fat + 4 * (first + n), first + n + 1 if n < 7 else 0xFFFFFFFE)
+sector = dword(0x30)
+while sector < 0xFFFFFFFA:
+    for entry in range(512 + 512 * sector, 1024 + 512 * sector, 128):
+        if data[entry:entry + 34] == "DigitalSignature".encode("utf-16-le"):
+            struct.pack_into("<II", data, entry + 116, first, 4096)
+    sector = dword(fat + 4 * sector)
+open(sys.argv[1], "wb").write(data + b"signed by the package check " * 146 + bytes(8))' "$1"; }
 pe_header 0x2000 > good/kavorlib.dll
-workbook good/kavorlib.xla unsigned
+# Its signature stream is empty: no signature.
+workbook good/kavorlib.xla DigitalSignature empty
 workbook good/addinsetup.xls DigitalSignatureEx
 workbook good/DEL_ADDIN.XLS DigitalSignature
 workbook unsigned.xls unsigned
@@ -57,20 +76,24 @@ for line in "kavorlib.dll is a DLL for i386: it loads only in 32-bit Excel." \
             "  kavor.hlp        the add-in's help file          (copied by the installer)" \
             "  DEL_ADDIN.XLS    opened in Excel when uninstalling" \
             "addinsetup.xls: its VBA project is signed. Where Excel runs only digitally signed" \
+            "kavorlib.xla: its VBA project is not signed. Where Excel loads only signed add-ins, it" \
             "says ARM64, classic ARM64 and ARM64X alike: an ARM64X DLL, which Excel on Windows on Arm"; do
     unzip -p "$zip" "$name/SHIPPING.txt" | grep -qxF -- "$line" || fail "SHIPPING.txt lacks the line \"$line\""
 done
 
-# The good folder with a library for 64-bit Excel beside the 32-bit one, and a removal
-# workbook whose VBA project is unsigned: packed and passed, and the note says what it meets.
+# The good folder with a library for 64-bit Excel beside the 32-bit one, a removal workbook
+# whose VBA project is unsigned and a signed add-in workbook: packed and passed, and the
+# note says what each meets.
 cp -r good good64 && cp "$machines/library-x86_64.dll" good64/kavorlib64.dll && cp unsigned.xls good64/DEL_ADDIN.XLS
+cp good/addinsetup.xls good64/kavorlib.xla
 KAVOR_DIST=$work/dist64 bash "$package" --payload good64 > pack64.log 2>&1 || { cat pack64.log; fail "the folder with kavorlib64.dll is refused"; }
 zip64=$(ls dist64/*.zip)
 bash "$package" --verify "$zip64" > verify64.log 2>&1 && grep -qx "ok sum of kavorlib64.dll" verify64.log &&
     grep -qx "unsigned DEL_ADDIN.XLS" verify64.log || { cat verify64.log; fail "--verify of the zip with kavorlib64.dll"; }
 for line in "kavorlib64.dll is a DLL for x86-64: it loads only in 64-bit Excel, Excel on Windows on Arm included." \
             "For 64-bit Excel the installer copies kavorlib64.dll under the name kavorlib.dll." \
-            "DEL_ADDIN.XLS: its VBA project is not signed. Where Excel runs only digitally signed"; do
+            "DEL_ADDIN.XLS: its VBA project is not signed. Where Excel runs only digitally signed" \
+            "kavorlib.xla: its VBA project is signed. Where Excel loads only signed add-ins, the"; do
     unzip -p "$zip64" "$name/SHIPPING.txt" | grep -qxF -- "$line" || fail "SHIPPING.txt lacks the line \"$line\""
 done
 
@@ -138,8 +161,9 @@ unsigned||ln -s / ../link|link is a symbolic link, not a file
 unsigned||echo notes > ../.notes|.notes is a dotfile: nothing in the package may be hidden
 ROWS
 
-# Each row changes a copy of the good folder; a refused one writes nothing. The last has
-# two problems: the second must be named too.
+# Each row changes a copy of the good folder; a refused one writes nothing, and names the
+# file of its message on one FAIL line alone. None ends in a Python traceback. The row with
+# two problems must name the second too.
 while IFS='|' read -r change refused message; do
     rm -rf bad dist && cp -r good bad
     (cd bad && eval "$change")
@@ -147,13 +171,17 @@ while IFS='|' read -r change refused message; do
     before=$status
     grep -qF "$message" row.log || { cat row.log; fail "$change: no \"$message\""; }
     [ $was = "$refused" ] || fail "$change: refused is $was, not $refused"
+    ! grep -q Traceback row.log || { cat row.log; fail "$change: a Python traceback"; }
     if [ "$refused" = yes ]; then [ ! -e dist ] || fail "$change: wrote into the dist folder"
+        named=$(grep '^FAIL ' row.log | grep -cF "${message%% *}") || true
+        [ "$named" = 1 ] || { cat row.log; fail "$change: ${message%% *} is named on $named FAIL lines, not 1"; }
     elif unzip -Z1 dist/*.zip | grep -q notes.txt; then fail "$change: packed the extra file"; fi
     [ $status != "$before" ] || echo "ok $change: $message"
 done <<'ROWS'
 rm kavor.hlp|yes|kavor.hlp is missing
 mv DEL_ADDIN.XLS del_addin.xls|yes|del_addin.xls should be named DEL_ADDIN.XLS
 echo text > addinsetup.xls|yes|addinsetup.xls is not an Excel workbook (compound document)
+{ printf '\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1'; head -c 600 /dev/zero; } > kavorlib.xla|yes|kavorlib.xla is damaged
 pe_header 0 > kavorlib.dll|yes|kavorlib.dll is not a Windows DLL: it is a Windows program (EXE for i386)
 echo MZ text > kavorlib.dll|yes|kavorlib.dll is not a Windows DLL: it is no PE file at all
 echo notes > notes.txt|no|warning notes.txt is none of the add-in's files

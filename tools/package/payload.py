@@ -18,7 +18,11 @@ finished package.
     payload.py macros WORKBOOK    whether the workbook holds a VBA project, whether that is
                                   signed, and what users whose Excel runs only signed macros
                                   meet, as a paragraph
-    payload.py signed WORKBOOK    exits 0 when the workbook's VBA project is signed
+    payload.py addin WORKBOOK     whether the add-in workbook's VBA project is signed, and
+                                  what users whose Excel loads only signed add-ins meet, as a
+                                  paragraph
+    payload.py signed WORKBOOK    exits 0 when the workbook's VBA project is signed, 3 when
+                                  the workbook could not be read
 """
 import os
 import sys
@@ -31,9 +35,12 @@ import pe
 WORKBOOK = "an Excel workbook (compound document)"
 SIGNATURES = {".hlp": (bytes.fromhex("3F5F0300"), "a Windows help file")}
 # Excel's VBA project in a workbook, and the names its signatures begin with: the legacy
-# one, the agile "Ex" and the newest "Ext". Excel and the programs look for the same.
+# one, the agile "Ex" and the newest "Ext". Excel and the programs look for the same. A
+# signature stream that is empty holds no signature.
 PROJECT = "_VBA_PROJECT_CUR"
 SIGNATURE = "\x05DigitalSignature"
+COMPOUND = bytes.fromhex("D0CF11E0A1B11AE1")
+UNREADABLE = 3
 # Excel on Windows on Arm runs as Arm64EC and loads x86-64 libraries: the x86-64 build
 # serves every 64-bit Excel. A header that says ARM64 is a classic ARM64 DLL, which no Excel
 # loads, or an ARM64X one, which Excel on Windows on Arm loads; the installer reads only that
@@ -76,44 +83,88 @@ def what_is_wrong(path, name):
     return None
 
 
-def workbook_problem(path, name):
-    """None when the file is an Excel 97-2003 workbook: a compound file holding a workbook
-    stream ("Workbook", or "Book" from Excel 5 and 95)."""
+class Unreadable(Exception):
+    """A workbook that olefile cannot read; the text follows the file's name and says why."""
+
+
+def read_workbook(path):
+    """(whether the file holds a workbook stream, "Workbook" or "Book" from Excel 5 and 95;
+    its VBA project: None when there is none, else whether it is signed). Raises Unreadable."""
     try:
         with olefile.OleFileIO(path) as workbook:
-            if workbook.exists("Workbook") or workbook.exists("Book"):
-                return None
-            return f"{name} is not {WORKBOOK}: it is a compound file without a workbook stream"
-    except OSError as error:
-        return f"{name} is not {WORKBOOK}: {error}"
+            book = workbook.exists("Workbook") or workbook.exists("Book")
+            if workbook.get_type(PROJECT) != olefile.STGTY_STORAGE:
+                return book, None
+            return book, any(len(entry) == 2 and entry[0].upper() == PROJECT and entry[1].startswith(SIGNATURE)
+                             and workbook.get_type(entry) == olefile.STGTY_STREAM and workbook.get_size(entry) > 0
+                             for entry in workbook.listdir(streams=True, storages=True))
+    # A damaged compound file makes olefile fail with whatever its parsing meets (ValueError,
+    # IndexError and the like), not only OSError.
+    except Exception as error:
+        try:
+            with open(path, "rb") as file:
+                start = file.read(len(COMPOUND))
+        except OSError as opening:
+            raise Unreadable(f"cannot be opened: {opening.strerror}") from None
+        if start != COMPOUND:
+            raise Unreadable(f"is not {WORKBOOK}: it does not start with {COMPOUND.hex(' ').upper()}") from None
+        why = str(error) if isinstance(error, OSError) else f"{type(error).__name__} in its structure"
+        raise Unreadable(f"is damaged: it starts as {WORKBOOK} but olefile cannot read it ({why})") from None
+
+
+def workbook_problem(path, name):
+    """None when the file is an Excel 97-2003 workbook: a compound file holding a workbook
+    stream."""
+    try:
+        if read_workbook(path)[0]:
+            return None
+        return f"{name} is not {WORKBOOK}: it is a compound file without a workbook stream"
+    except Unreadable as error:
+        return f"{name} {error}"
 
 
 def vba_project(path):
-    """None when the workbook holds no VBA project, else whether the project is signed."""
+    """None when the workbook holds no VBA project, else whether the project is signed.
+    Raises Unreadable."""
+    return read_workbook(path)[1]
+
+
+def unsigned_why(path):
+    """None when the workbook's VBA project is signed, else why it is not, as a clause."""
     try:
-        with olefile.OleFileIO(path) as workbook:
-            if workbook.get_type(PROJECT) != olefile.STGTY_STORAGE:
-                return None
-            return any(len(entry) == 2 and entry[0].upper() == PROJECT and entry[1].startswith(SIGNATURE)
-                       for entry in workbook.listdir(streams=True, storages=True))
-    except OSError:
-        return None
+        signed = vba_project(path)
+    except Unreadable as error:
+        return (f"it could not be read ({os.path.basename(path)} {error}), so whether its VBA project "
+                "is signed is unknown")
+    if signed is None:
+        return "it holds no VBA project, so nothing in it is signed"
+    return None if signed else "its VBA project is not signed"
 
 
 def macros(path):
     """What the vendor must know of a workbook's macros, as one paragraph."""
-    name = os.path.basename(path)
-    signed = vba_project(path)
-    if signed:
+    name, why = os.path.basename(path), unsigned_why(path)
+    if why is None:
         return (f"{name}: its VBA project is signed. Where Excel runs only digitally signed macros, "
                 "Excel asks the user whether to trust your publisher, unless it does already, and the "
                 "program that opens the workbook goes on.")
-    what = "its VBA project is not signed" if signed is False else "it holds no VBA project, so nothing in it is signed"
-    return (f"{name}: {what}. Where Excel runs only digitally signed macros (\"Disable all macros except "
+    return (f"{name}: {why}. Where Excel runs only digitally signed macros (\"Disable all macros except "
             "digitally signed macros\", set by the user or by a policy), it would run none of its macros and "
             "tell nobody, so the program that opens it stops before it changes anything and asks the user to "
             "allow macros with notification in Excel, or, where a policy sets it, to ask the administrator or "
             "you for a package whose workbooks are signed.")
+
+
+def addin(path):
+    """What the vendor must know of the add-in workbook's signature, as one paragraph."""
+    name, why = os.path.basename(path), unsigned_why(path)
+    if why is None:
+        return (f"{name}: its VBA project is signed. Where Excel loads only signed add-ins, the installer "
+                "goes on, and Excel loads the add-in where your certificate is among the trusted "
+                "publishers; elsewhere it disables the add-in and says so in its Message Bar.")
+    return (f"{name}: {why}. Where Excel loads only signed add-ins, it would not load this one, so on "
+            "such a machine the installer stops before it changes anything and tells the user that whoever "
+            "supplied the add-in must supply a signed one.")
 
 
 def check_library64(folder, names, library64, entries):
@@ -184,9 +235,12 @@ def main():
             arguments = arguments[:at] + arguments[at + 2:]
         return check(arguments[0], arguments[1:], library64, beside)
     if command == "signed" and len(arguments) == 1:
-        return 0 if vba_project(arguments[0]) else 1
-    if command in ("architecture", "version", "macros") and len(arguments) == 1:
-        print({"architecture": architecture, "version": version, "macros": macros}[command](arguments[0]))
+        try:
+            return 0 if vba_project(arguments[0]) else 1
+        except Unreadable:
+            return UNREADABLE
+    if command in ("architecture", "version", "macros", "addin") and len(arguments) == 1:
+        print({"architecture": architecture, "version": version, "macros": macros, "addin": addin}[command](arguments[0]))
         return 0
     print(__doc__, file=sys.stderr)
     return 2

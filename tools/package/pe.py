@@ -5,8 +5,10 @@
                          subsystem, DYNAMICBASE and NXCOMPAT; at start they import from
                          KERNEL32, ADVAPI32 and msvcrt and nothing else; USER32 comes only
                          delay-loaded, with exactly the functions of cmake/user32-delay.def,
-                         each slot pointing at its loading stub. Prints "ok EXE" or
-                         "FAIL EXE: why" a problem; exits 1 on any.
+                         each slot pointing at its loading stub; no TLS directory and no
+                         pseudo-relocations, which only the C runtime's start-up code
+                         serves. Prints "ok EXE" or "FAIL EXE: why" a problem; exits 1 on
+                         any.
     pe.py kind FILE      prints "DLL i386", "EXE x86-64" and the like, or "not PE"
     pe.py signed EXE     exits 0 when the program carries an Authenticode signature
 """
@@ -18,6 +20,8 @@ import pefile
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 SECURITY = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]
+TLS = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_TLS"]
+IAT = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IAT"]
 ORDINARY = {"ADVAPI32.dll", "KERNEL32.dll", "msvcrt.dll"}
 MACHINES = {0x14C: "i386", 0x8664: "x86-64", 0xAA64: "ARM64", 0x1C4: "ARM"}
 
@@ -67,6 +71,30 @@ def delay_imports(pe):
     return found
 
 
+def pseudo_relocations(pe):
+    """The RVAs of MinGW's runtime pseudo-relocation lists (version 2), which patch data
+    imported from a DLL and are read only by the C runtime's start-up code. Stripping drops
+    the symbols that mark the list, so it is found by its shape: the header 0, 0, 1 and a
+    first entry whose symbol is a slot of the import address table, whose target lies in a
+    section and whose size is 8, 16, 32 or 64 bits. The header alone is no evidence: its
+    twelve bytes turn up in resources. (Version 1 lists, which have no header, are no
+    longer made.) The shipped link refuses imported data (--disable-auto-import), so this
+    guards programs linked some other way."""
+    iat = pe.OPTIONAL_HEADER.DATA_DIRECTORY[IAT]
+    found = []
+    for section in pe.sections:
+        data = section.get_data()
+        for at in range(0, len(data) - 23, 4):
+            fields = [int.from_bytes(data[at + 4 * i:at + 4 * i + 4], "little") for i in range(6)]
+            magic, magic2, version, symbol, target, flags = fields
+            if (magic, magic2, version) != (0, 0, 1) or flags & 0xFF not in (8, 16, 32, 64):
+                continue
+            if iat.VirtualAddress <= symbol < iat.VirtualAddress + iat.Size and \
+                    any(s.contains_rva(target) for s in pe.sections):
+                found.append(section.VirtualAddress + at)
+    return found
+
+
 def check(path):
     problems = []
     try:
@@ -84,6 +112,15 @@ def check(path):
         problems.append("DYNAMICBASE not set")
     if not flags & 0x100:
         problems.append("NXCOMPAT not set")
+
+    # The programs start without the C runtime's start-up code (platform/start.cpp): what
+    # only that code serves must not be there. A TLS directory's callbacks would run first,
+    # into a runtime that was never set up; unrelocated imported data would be read as
+    # addresses.
+    tls = pe.OPTIONAL_HEADER.DATA_DIRECTORY[TLS]
+    if tls.VirtualAddress or tls.Size:
+        problems.append("has a TLS directory (thread-local storage or TLS callbacks)")
+    problems += [f"has pseudo-relocations of imported data at {rva:#x}" for rva in pseudo_relocations(pe)]
 
     imported = {entry.dll.decode("latin-1") for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
     problems += [f"imports {dll}" for dll in sorted(imported - ORDINARY)]
