@@ -161,7 +161,7 @@ def addin(path):
     if why is None:
         return (f"{name}: its VBA project is signed. Where Excel loads only signed add-ins, the installer "
                 "goes on, and Excel loads the add-in where your certificate is among the trusted "
-                "publishers; elsewhere it disables the add-in and says so in its Message Bar.")
+                "publishers; elsewhere Excel disables the add-in.")
     return (f"{name}: {why}. Where Excel loads only signed add-ins, it would not load this one, so on "
             "such a machine the installer stops before it changes anything and tells the user that whoever "
             "supplied the add-in must supply a signed one.")
