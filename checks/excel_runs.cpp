@@ -48,9 +48,9 @@ int check_location(const char *folder, const Handover &workbook)
     return show_refusal(reason, workbook, remedy);
 }
 
-// The signature of the workbook's macros, which Excel requires (what, and whose setting):
-// ExitDone where they carry one; else the stop for unsigned ones (unsigned_reason, a format
-// of the workbook, and remedy) or for a file that could not be read.
+// The signature of the workbook's macros, which Excel requires (required_by: whose setting,
+// and of what): ExitDone where they carry one; else the stop for unsigned ones
+// (unsigned_reason and remedy) or for a file that could not be read.
 static int check_signature(const Handover &workbook, const char *required_by, const char *unsigned_reason,
                            const char *remedy)
 {
@@ -58,12 +58,10 @@ static int check_signature(const Handover &workbook, const char *required_by, co
     VbaSignature signature = read_vba_signature(workbook.path, &error);
     if (signature == VbaSigned)
         return ExitDone;
-    char reason[MessageCapacity];
-    if (signature == VbaUnsigned) {
-        format_text(reason, sizeof reason, unsigned_reason, workbook.described);
-        return show_refusal(reason, workbook, remedy);
-    }
+    if (signature == VbaUnsigned)
+        return show_refusal(unsigned_reason, workbook, remedy);
     // Not to be taken for unsigned: the user would be told to sign a workbook that may be.
+    char reason[MessageCapacity];
     format_text(reason, sizeof reason,
                 "The file %s could not be read (error code 0x%08lX), so it cannot be told whether its macros carry "
                 "the digital signature that %s.",
@@ -105,13 +103,13 @@ static int check_macro_setting(int ExcelMajorVersion, const Handover &workbook)
     char reason[MessageCapacity];
     if (macros == OnlySignedMacros) {
         // Excel itself asks about a signature's publisher that is not yet trusted.
-        char required_by[96], unsigned_reason[MessageCapacity];
+        char required_by[96];
         format_text(required_by, sizeof required_by, "Microsoft Excel is set%s to require", set_by);
-        format_text(unsigned_reason, sizeof unsigned_reason,
-                    "No digital signature was found on the macros of %%s and Microsoft Excel is set%s to run only "
+        format_text(reason, sizeof reason,
+                    "No digital signature was found on the macros of %s and Microsoft Excel is set%s to run only "
                     "digitally signed macros, so they would not run.",
-                    set_by);
-        return check_signature(workbook, required_by, unsigned_reason, remedy);
+                    workbook.described, set_by);
+        return check_signature(workbook, required_by, reason, remedy);
     }
     format_text(reason, sizeof reason,
                 "Microsoft Excel is set%s to disable all macros without notification, so the macros of %s would not "
@@ -177,12 +175,14 @@ int check_addin_loads(int ExcelMajorVersion, const Handover &addin)
     int status = check_file_block(ExcelMajorVersion, addin, "XL97AddIns", "Excel 97-2003 add-in files");
     if (status != ExitDone || !addins_must_be_signed(ExcelMajorVersion))
         return status;
+    char reason[MessageCapacity];
+    format_text(reason, sizeof reason,
+                "No digital signature was found on the macros of %s and Microsoft Excel is set%s to load only "
+                "add-ins signed by a trusted publisher, so it would not load the Add-In.",
+                addin.described, SetByPolicy);
     char remedy[MessageCapacity];
     format_text(remedy, sizeof remedy, "please ask whoever supplied the Add-In for one whose macros are signed%s",
                 NothingInExcel);
     return check_signature(addin, "Microsoft Excel is set by your organization's policy to require of add-ins",
-                           "No digital signature was found on the macros of %s and Microsoft Excel is set by your "
-                           "organization's policy to load only add-ins signed by a trusted publisher, so it would "
-                           "not load the Add-In.",
-                           remedy);
+                           reason, remedy);
 }

@@ -346,6 +346,8 @@ static const SettingHome TrustCenterHomes[] = {
     {HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Office\\%d.0\\%s", true},
     {HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\%d.0\\%s", false},
 };
+// The policies' homes come first: the leading ones of TrustCenterHomes.
+const size_t TrustCenterPolicyHomes = 2;
 
 // A REG_DWORD value from the first of count homes that sets it, as Excel takes it; false
 // where none does. by_policy: that home is a policy's.
@@ -429,11 +431,11 @@ bool vba_turned_off(int ExcelMajorVersion)
 
 bool addins_must_be_signed(int ExcelMajorVersion)
 {
-    // "Require that application add-ins are signed by Trusted Publisher": the two policies.
+    // "Require that application add-ins are signed by Trusted Publisher", from a policy.
     DWORD value = 0;
     bool by_policy = false;
     return ExcelMajorVersion >= FirstTrustCenterVersion &&
-           read_setting(TrustCenterHomes, 2, ExcelMajorVersion, "Excel\\Security", "RequireAddinSig", &value,
+           read_setting(TrustCenterHomes, TrustCenterPolicyHomes, ExcelMajorVersion, "Excel\\Security", "RequireAddinSig", &value,
                         &by_policy) &&
            value == 1;
 }

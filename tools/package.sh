@@ -272,11 +272,10 @@ $macros_note
 Excel set to load only signed add-ins
 
 Excel can be set to load only add-ins signed by a trusted publisher ("Require that
-application add-ins are signed by Trusted Publisher" in its Trust Center, the registry
-value RequireAddinSig, set by the user or by a policy). It would not load an unsigned
-$addin_workbook, so on such a machine the installer stops before it changes anything
-and tells the user that whoever supplied the add-in must supply a signed one. Sign the
-VBA project of $addin_workbook too.
+application add-ins are signed by Trusted Publisher", the registry value RequireAddinSig,
+set by a policy). It would not load an unsigned $addin_workbook, so on such a machine
+the installer stops before it changes anything and tells the user that whoever supplied
+the add-in must supply a signed one. Sign the VBA project of $addin_workbook too.
 $addin_note
 
 The libraries
